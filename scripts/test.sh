@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Installs what is needed, builds, and runs every test under Wine in a private prefix.
+set -euo pipefail
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${BUILD_DIR:-$root/build}
+
+bash "$root/scripts/install-deps.sh"
+cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" -DCMAKE_BUILD_TYPE=Debug
+cmake --build "$build" -j"$(nproc)"
+
+source "$root/scripts/wine-env.sh"
+wine_env "$build"
+cleanup() {
+    wine_stop
+    xvfb_stop
+}
+trap cleanup EXIT
+xvfb_start
+wine_start
+
+ctest --test-dir "$build" --output-on-failure

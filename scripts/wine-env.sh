@@ -1,0 +1,67 @@
+# Sourced by the scripts: a private Wine prefix inside the build tree, a persistent wineserver
+# for it, and an Xvfb display. Everything started here is stopped by PID or by this prefix only.
+
+wine_env() {
+    local build=$1
+    export WINEPREFIX="$build/wineprefix"
+    export WINEARCH=win64
+    export WINEDEBUG=-all
+    export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+    # User folders (Desktop, AppData) become real folders inside the prefix.
+    export HOME="$build/winehome"
+    # Wine names Unix files in the locale's charset: without UTF-8 a name with an umlaut
+    # cannot be created. C.UTF-8 exists on every Debian machine; the ANSI code page stays 1252.
+    export LANG=C.UTF-8 LC_ALL=C.UTF-8
+    mkdir -p "$HOME"
+}
+
+# Creates and configures the prefix once; later calls reuse it.
+wine_prefix() {
+    if [ -f "$WINEPREFIX/.kv-ready" ]; then
+        return
+    fi
+    rm -rf "$WINEPREFIX"
+    wineboot --init >/dev/null 2>&1 </dev/null
+    wineserver -w
+    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 </dev/null
+    wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1 </dev/null
+    cp /usr/share/wine/fonts/* "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
+    wineserver -w
+    touch "$WINEPREFIX/.kv-ready"
+}
+
+wine_start() {
+    wine_prefix
+    wineserver -p >/dev/null 2>&1 </dev/null &
+    # Helpers must not inherit the caller's pipes, or ctest waits for them forever.
+    wine wineboot >/dev/null 2>&1 </dev/null
+    # The first program that touches user32 starts the desktop process. Started from a test
+    # under ctest it is killed with the test's process group and costs a second per test;
+    # started here, detached, it stays for the whole run.
+    wine rundll32.exe user32.dll,GetDesktopWindow >/dev/null 2>&1 </dev/null
+}
+
+wine_stop() {
+    [ -n "${WINEPREFIX:-}" ] && wineserver -k >/dev/null 2>&1 || true
+}
+
+XVFB_PID=
+xvfb_start() {
+    local fdfile
+    fdfile=$(mktemp)
+    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$fdfile" >/dev/null 2>&1 &
+    XVFB_PID=$!
+    for _ in $(seq 100); do
+        [ -s "$fdfile" ] && break
+        sleep 0.1
+    done
+    export DISPLAY=":$(head -n1 "$fdfile")"
+    rm -f "$fdfile"
+}
+
+xvfb_stop() {
+    if [ -n "$XVFB_PID" ]; then
+        kill "$XVFB_PID" 2>/dev/null || true
+        wait "$XVFB_PID" 2>/dev/null || true
+    fi
+}

@@ -1,0 +1,31 @@
+// The process-wide update context: filled once while the main window is created, read by the
+// update operations. No window header may be included here.
+#pragma once
+
+#include <string>
+#include <vector>
+
+struct UpdateContext {
+    // Folders, each ending in a backslash; ProgramPath is empty when no installation was found.
+    std::string UpdatePath;
+    std::string ProgramPath;
+    std::string AppDataPath;
+    std::string TempPath;
+
+    // Normalised file versions of the installed and the shipped main executable.
+    std::string InstalledVersion;
+    std::string UpdateVersion;
+
+    // Which phases the run carries out.
+    bool HasProgramFiles = false;
+    bool ReplacePlausi = false;
+    bool UpdateDataCsvs = false;
+    bool RestructureFolders = false;
+    bool DeleteAppData = false;
+    bool DebugInfo = false;
+
+    // Catalogue prefixes whose records the update replaces.
+    std::vector<std::string> CatalogList;
+    // Farm folders whose data CSVs this run brought to the current version.
+    std::vector<std::string> UpdatedFarmList;
+};

@@ -1,0 +1,129 @@
+// File and folder helpers over the Win32 file system and the shell.
+#include "util/files.h"
+
+#include "util/handles.h"
+
+#include <shellapi.h>
+
+#include <cstring>
+
+namespace {
+
+constexpr DWORD kNoAttributes = INVALID_FILE_ATTRIBUTES;
+constexpr size_t kShellPathBuffer = 256;
+// The source list must end in two NULs inside the buffer.
+constexpr size_t kMaxShellPath = kShellPathBuffer - 2;
+
+// Calls visit for each entry FindFirstFileA/FindNextFileA yields for the pattern.
+template <typename Visit>
+void ForEachEntry(const std::string& pattern, Visit visit)
+{
+    WIN32_FIND_DATAA data;
+    FindHandle find(FindFirstFileA(pattern.c_str(), &data));
+    if (!find)
+        return;
+    do {
+        visit(data);
+    } while (FindNextFileA(find.get(), &data));
+}
+
+bool IsFolder(const WIN32_FIND_DATAA& data)
+{
+    return (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+}  // namespace
+
+bool FileExists(const std::string& path)
+{
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != kNoAttributes && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+bool FolderExists(const std::string& path)
+{
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != kNoAttributes && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+std::string WithBackslash(const std::string& folder)
+{
+    if (folder.empty() || folder.back() == '\\')
+        return folder;
+    return folder + '\\';
+}
+
+bool ClearFileAttributes(const std::string& path)
+{
+    // 0 clears read-only, hidden, system and archive in one call.
+    return SetFileAttributesA(path.c_str(), 0) != 0;
+}
+
+bool CreateFolder(const std::string& path)
+{
+    SetLastError(0);
+    CreateDirectoryA(path.c_str(), nullptr);
+    const DWORD error = GetLastError();
+    return error == 0 || error == ERROR_ALREADY_EXISTS;
+}
+
+FILEOP_FLAGS DeleteFolderFlags(bool allowUndo, bool confirm)
+{
+    FILEOP_FLAGS flags = 0;
+    if (allowUndo)
+        flags |= FOF_ALLOWUNDO;
+    if (!confirm)
+        flags |= FOF_NOCONFIRMATION;
+    return flags;
+}
+
+bool DeleteFolder(const std::string& path, bool allowUndo, bool evenIfNotEmpty, bool confirm)
+{
+    if (!FolderExists(path))
+        return false;
+    if (!evenIfNotEmpty && !IsFolderEmpty(path))
+        return false;
+    // A longer path would lose the list's closing NULs.
+    if (path.size() > kMaxShellPath)
+        return false;
+
+    char from[kShellPathBuffer] = {};
+    char to[kShellPathBuffer] = {};
+    std::memcpy(from, path.data(), path.size());
+
+    SHFILEOPSTRUCTA operation = {};
+    operation.hwnd = nullptr;
+    operation.wFunc = FO_DELETE;
+    operation.pFrom = from;
+    operation.pTo = to;
+    operation.fFlags = DeleteFolderFlags(allowUndo, confirm);
+    return SHFileOperationA(&operation) == 0;
+}
+
+bool IsFolderEmpty(const std::string& path)
+{
+    std::vector<std::string> files;
+    ListFiles(WithBackslash(path), "*.*", true, &files);
+    return files.empty();
+}
+
+void ListFiles(const std::string& folder, const std::string& mask, bool fullPaths,
+               std::vector<std::string>* list)
+{
+    if (!list)
+        return;
+    const std::string base = WithBackslash(folder);
+
+    ForEachEntry(base + mask, [&](const WIN32_FIND_DATAA& data) {
+        if (!IsFolder(data))
+            list->push_back(fullPaths ? base + data.cFileName : std::string(data.cFileName));
+    });
+
+    std::vector<std::string> subfolders;
+    ForEachEntry(base + "*.*", [&](const WIN32_FIND_DATAA& data) {
+        if (IsFolder(data) && data.cFileName[0] != '.')
+            subfolders.push_back(base + data.cFileName);
+    });
+    for (const std::string& subfolder : subfolders)
+        ListFiles(subfolder, mask, fullPaths, list);
+}

@@ -1,0 +1,38 @@
+// File and folder helpers shared by the update phases. None of them throws.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+// True when the path names an existing file (not a folder).
+bool FileExists(const std::string& path);
+
+// True when the path names an existing folder.
+bool FolderExists(const std::string& path);
+
+// Appends a backslash unless the text is empty or already ends in one.
+std::string WithBackslash(const std::string& folder);
+
+// Clears read-only, hidden, system and archive at once; false when the attributes could not be set.
+bool ClearFileAttributes(const std::string& path);
+
+// Creates the last component of the path; true when the folder exists afterwards.
+bool CreateFolder(const std::string& path);
+
+// The shell flags DeleteFolder hands to SHFileOperationA.
+FILEOP_FLAGS DeleteFolderFlags(bool allowUndo, bool confirm);
+
+// Deletes a folder tree through the shell. False for a missing folder, a non-empty one unless
+// evenIfNotEmpty, a path longer than 254 characters, and any failure the shell reports.
+bool DeleteFolder(const std::string& path, bool allowUndo, bool evenIfNotEmpty, bool confirm);
+
+// True when no file lies anywhere in the tree; empty subfolders do not count.
+bool IsFolderEmpty(const std::string& path);
+
+// Appends every file of the tree that matches the mask, depth first, a folder's own files
+// before those of its subfolders. Subfolders whose names begin with "." are not descended.
+// The list is never cleared; a null list does nothing.
+void ListFiles(const std::string& folder, const std::string& mask, bool fullPaths,
+               std::vector<std::string>* list);

@@ -1,0 +1,160 @@
+// Move-only owners for the Win32 handle kinds the tool uses.
+#pragma once
+
+#include <windows.h>
+#include <objbase.h>
+
+#include <utility>
+
+// One owner per handle kind; Traits gives the invalid value and the close call.
+template <typename Traits>
+class UniqueHandle {
+public:
+    using Handle = typename Traits::Handle;
+
+    UniqueHandle() = default;
+    explicit UniqueHandle(Handle handle) : handle_(handle) {}
+    ~UniqueHandle() { reset(); }
+
+    UniqueHandle(UniqueHandle&& other) noexcept : handle_(other.release()) {}
+    UniqueHandle& operator=(UniqueHandle&& other) noexcept
+    {
+        if (this != &other)
+            reset(other.release());
+        return *this;
+    }
+    UniqueHandle(const UniqueHandle&) = delete;
+    UniqueHandle& operator=(const UniqueHandle&) = delete;
+
+    Handle get() const { return handle_; }
+    explicit operator bool() const { return handle_ != Traits::Invalid(); }
+
+    // Gives up ownership without closing.
+    Handle release() { return std::exchange(handle_, Traits::Invalid()); }
+
+    void reset(Handle handle = Traits::Invalid())
+    {
+        close();
+        handle_ = handle;
+    }
+
+    // Closes now and reports whether the close call succeeded; false when nothing was held.
+    bool close()
+    {
+        if (handle_ == Traits::Invalid())
+            return false;
+        return Traits::Close(release());
+    }
+
+    // For out-parameters: closes what is held and hands out the slot.
+    Handle* put()
+    {
+        reset();
+        return &handle_;
+    }
+
+private:
+    Handle handle_ = Traits::Invalid();
+};
+
+struct RegKeyTraits {
+    using Handle = HKEY;
+    static Handle Invalid() { return nullptr; }
+    static bool Close(Handle h) { return RegCloseKey(h) == ERROR_SUCCESS; }
+};
+
+struct FindTraits {
+    using Handle = HANDLE;
+    static Handle Invalid() { return INVALID_HANDLE_VALUE; }
+    static bool Close(Handle h) { return FindClose(h) != 0; }
+};
+
+struct FileTraits {
+    using Handle = HANDLE;
+    static Handle Invalid() { return INVALID_HANDLE_VALUE; }
+    static bool Close(Handle h) { return CloseHandle(h) != 0; }
+};
+
+// Process, thread and other kernel handles that use NULL as their invalid value.
+struct KernelTraits {
+    using Handle = HANDLE;
+    static Handle Invalid() { return nullptr; }
+    static bool Close(Handle h) { return CloseHandle(h) != 0; }
+};
+
+struct ModuleTraits {
+    using Handle = HMODULE;
+    static Handle Invalid() { return nullptr; }
+    static bool Close(Handle h) { return FreeLibrary(h) != 0; }
+};
+
+using RegKey = UniqueHandle<RegKeyTraits>;
+using FindHandle = UniqueHandle<FindTraits>;
+using FileHandle = UniqueHandle<FileTraits>;
+using KernelHandle = UniqueHandle<KernelTraits>;
+using Module = UniqueHandle<ModuleTraits>;
+
+// Owns one reference to a COM interface.
+template <typename T>
+class ComPtr {
+public:
+    ComPtr() = default;
+    ~ComPtr() { reset(); }
+
+    ComPtr(ComPtr&& other) noexcept : ptr_(std::exchange(other.ptr_, nullptr)) {}
+    ComPtr& operator=(ComPtr&& other) noexcept
+    {
+        if (this != &other) {
+            reset();
+            ptr_ = std::exchange(other.ptr_, nullptr);
+        }
+        return *this;
+    }
+    ComPtr(const ComPtr&) = delete;
+    ComPtr& operator=(const ComPtr&) = delete;
+
+    T* get() const { return ptr_; }
+    T* operator->() const { return ptr_; }
+    explicit operator bool() const { return ptr_ != nullptr; }
+
+    void reset()
+    {
+        if (ptr_)
+            std::exchange(ptr_, nullptr)->Release();
+    }
+
+    // For out-parameters: releases what is held first, so nothing leaks.
+    T** put()
+    {
+        reset();
+        return &ptr_;
+    }
+
+    // Asks the held object for another interface.
+    template <typename U>
+    HRESULT As(ComPtr<U>& other) const
+    {
+        return ptr_->QueryInterface(__uuidof(U), reinterpret_cast<void**>(other.put()));
+    }
+
+private:
+    T* ptr_ = nullptr;
+};
+
+// COM for the calling thread, apartment-threaded, for as long as the object lives.
+class ComApartment {
+public:
+    ComApartment() : result_(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
+    ~ComApartment()
+    {
+        if (SUCCEEDED(result_))
+            CoUninitialize();
+    }
+    ComApartment(const ComApartment&) = delete;
+    ComApartment& operator=(const ComApartment&) = delete;
+
+    bool ok() const { return SUCCEEDED(result_); }
+
+private:
+    HRESULT result_;
+};

@@ -1,0 +1,22 @@
+// The string table is stored as UTF-16; the tool works in code page 1252 throughout, whatever
+// code page the system uses for ANSI, so the conversion names it explicitly.
+#include "util/text.h"
+
+#include <windows.h>
+
+namespace {
+constexpr UINT kCodePage = 1252;
+}
+
+std::string LoadText(unsigned int id)
+{
+    const wchar_t* wide = nullptr;
+    // With a zero buffer size the call hands out a pointer into the resource itself.
+    const int length = LoadStringW(GetModuleHandleW(nullptr), id, reinterpret_cast<LPWSTR>(&wide), 0);
+    if (length <= 0 || !wide)
+        return {};
+    const int size = WideCharToMultiByte(kCodePage, 0, wide, length, nullptr, 0, nullptr, nullptr);
+    std::string text(static_cast<size_t>(size), '\0');
+    WideCharToMultiByte(kCodePage, 0, wide, length, text.data(), size, nullptr, nullptr);
+    return text;
+}

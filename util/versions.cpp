@@ -1,0 +1,111 @@
+// Version resources are read through the version API; the comparison works on the normalised
+// strings with the dots removed, so the leading zeros keep each part in its decimal place.
+#include "util/versions.h"
+
+#include "resources/resource.h"
+#include "update/u_context.h"
+#include "util/text.h"
+
+#include <windows.h>
+
+#include <charconv>
+#include <cstdint>
+#include <stdexcept>
+#include <vector>
+
+namespace {
+
+std::string OwnExecutablePath()
+{
+    std::vector<char> buffer(MAX_PATH);
+    for (;;) {
+        const DWORD length = GetModuleFileNameA(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+        if (length < buffer.size())
+            return std::string(buffer.data(), length);
+        buffer.resize(buffer.size() * 2);
+    }
+}
+
+bool IsBlank(const std::string& text)
+{
+    return text.find_first_not_of(' ') == std::string::npos;
+}
+
+std::int32_t VersionNumber(const std::string& normalised)
+{
+    std::string digits;
+    for (char c : normalised)
+        if (c != '.')
+            digits += c;
+    std::int32_t number = 0;
+    const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), number);
+    if (error != std::errc() || end != digits.data() + digits.size() || digits.empty()) {
+        std::string text = LoadText(IDS_NOT_AN_INTEGER);
+        text.replace(text.find("%s"), 2, digits);
+        throw std::range_error(text);
+    }
+    return number;
+}
+
+}  // namespace
+
+std::string GetFileVersion(const std::string& path)
+{
+    const std::string file = IsBlank(path) ? OwnExecutablePath() : path;
+    const std::string none = "0.0.0.0";
+
+    DWORD ignored = 0;
+    const DWORD size = GetFileVersionInfoSizeA(file.c_str(), &ignored);
+    if (size == 0)
+        return none;
+    std::vector<char> block(size);
+    if (!GetFileVersionInfoA(file.c_str(), 0, size, block.data()))
+        return none;
+
+    VS_FIXEDFILEINFO* info = nullptr;
+    UINT infoSize = 0;
+    if (!VerQueryValueA(block.data(), "\\", reinterpret_cast<void**>(&info), &infoSize) || !info ||
+        infoSize < sizeof(VS_FIXEDFILEINFO))
+        return none;
+
+    return std::to_string(HIWORD(info->dwFileVersionMS)) + '.' + std::to_string(LOWORD(info->dwFileVersionMS)) +
+           '.' + std::to_string(HIWORD(info->dwFileVersionLS)) + '.' +
+           std::to_string(LOWORD(info->dwFileVersionLS));
+}
+
+std::string NormalizeVersion(const std::string& raw)
+{
+    std::string parts[4];
+    size_t start = 0;
+    for (int i = 0; i < 3; ++i) {
+        const size_t dot = raw.find('.', start);
+        if (dot == std::string::npos) {
+            parts[i] = raw.substr(start);
+            start = raw.size();
+            break;
+        }
+        parts[i] = raw.substr(start, dot - start);
+        start = dot + 1;
+    }
+    if (start < raw.size())
+        parts[3] = raw.substr(start);
+
+    std::string result = parts[0];
+    for (int i = 1; i < 4; ++i)
+        result += '.' + (parts[i].size() == 1 ? '0' + parts[i] : parts[i]);
+    return result;
+}
+
+bool ReadVersions(UpdateContext& context, const std::string& installedExe, const std::string& updateExe)
+{
+    context.InstalledVersion = NormalizeVersion(GetFileVersion(installedExe));
+    context.UpdateVersion = NormalizeVersion(GetFileVersion(updateExe));
+    return true;
+}
+
+bool IsUpdatePossible(const UpdateContext& context)
+{
+    const std::int32_t installed = VersionNumber(context.InstalledVersion);
+    const std::int32_t update = VersionNumber(context.UpdateVersion);
+    return update >= installed;
+}
