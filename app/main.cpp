@@ -1,7 +1,18 @@
 // Program entry of the update tool.
-#include <windows.h>
+#include "app/u_main.h"
+#include "util/handles.h"
 
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
+#include <windows.h>
+#include <commctrl.h>
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
 {
-    return 0;
+    ComApartment com;
+    INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_STANDARD_CLASSES};
+    InitCommonControlsEx(&controls);
+
+    Tw_main w_main(instance);
+    if (!w_main.Create())
+        return 1;
+    return w_main.RunMessageLoop();
 }

@@ -33,3 +33,18 @@ void RemoveTree(const std::string& folder);
 void WriteFileBytes(const std::string& path, const std::string& bytes);
 // The file's bytes; throws std::runtime_error when it cannot be read.
 std::string ReadFileBytes(const std::string& path);
+
+// Registry below HKEY_CURRENT_USER of the prefix.
+void DeleteUserKey(const std::string& path);
+void SetUserString(const std::string& path, const std::string& name, const std::string& value);
+void SetUserDword(const std::string& path, const std::string& name, unsigned long value);
+
+// Removes the product's and the developer switch's keys when made and when gone, so every test
+// starts from an empty registry and leaves nothing behind.
+class RegistryScratch {
+public:
+    RegistryScratch();
+    ~RegistryScratch();
+    RegistryScratch(const RegistryScratch&) = delete;
+    RegistryScratch& operator=(const RegistryScratch&) = delete;
+};

@@ -1,8 +1,34 @@
-// File names, registry names and export names shared by the update operations. The German texts
-// live in the string table (resources/strings.rc).
+// File names, registry names and export names shared by the tool. The German texts live in
+// the string table (resources/strings.rc).
 #pragma once
 
 namespace names {
+
+// Registry, below HKEY_CURRENT_USER.
+inline constexpr char kProductKey[] = "SOFTWARE\\Orvalis GmbH\\Kolvano";
+inline constexpr char kAppPathValue[] = "AppPath";
+inline constexpr char kDeveloperKey[] = "Software\\Orvalis\\Development\\KOLVANO3";
+inline constexpr char kDebugInfoValue[] = "ShowUpdateDebugInfo";
+inline constexpr char kKeyValue[] = "Key";
+inline constexpr char kDescriptionValue[] = "BezAntrag";
+
+// update.ini in the update folder.
+inline constexpr char kUpdateIni[] = "update.ini";
+inline constexpr char kUpdatesSection[] = "UPDATES";
+inline constexpr char kReplacePlausiKey[] = "ReplacePlausiCSV";
+inline constexpr char kDeleteAppDataKey[] = "DeleteAppdatas";
+
+// Files of the update folder and of the installation.
+inline constexpr char kMainExe[] = "kolvano3.exe";
+inline constexpr char kOldMainExe[] = "kolvano2.exe";
+inline constexpr char kPlausiCsv[] = "CSV_PLAUSI.CSV";
+inline constexpr char kCatalogCsv[] = "KATALOGE4UPDATE.CSV";
+
+// Farm folders of the old layout are named "BNR" + farm number, without "_".
+inline constexpr char kOldFarmPrefix[] = "BNR";
+
+// Shell special folders.
+inline constexpr int kCsidlAppData = 26;
 
 // Encryption library in the update folder and its exports.
 inline constexpr char kPbfLibrary[] = "pbfdec.dll";

@@ -88,11 +88,18 @@ struct ModuleTraits {
     static bool Close(Handle h) { return FreeLibrary(h) != 0; }
 };
 
+struct GdiTraits {
+    using Handle = HGDIOBJ;
+    static Handle Invalid() { return nullptr; }
+    static bool Close(Handle h) { return DeleteObject(h) != 0; }
+};
+
 using RegKey = UniqueHandle<RegKeyTraits>;
 using FindHandle = UniqueHandle<FindTraits>;
 using FileHandle = UniqueHandle<FileTraits>;
 using KernelHandle = UniqueHandle<KernelTraits>;
 using Module = UniqueHandle<ModuleTraits>;
+using GdiObject = UniqueHandle<GdiTraits>;
 
 // Owns one reference to a COM interface.
 template <typename T>

@@ -20,3 +20,17 @@ std::string LoadText(unsigned int id)
     WideCharToMultiByte(kCodePage, 0, wide, length, text.data(), size, nullptr, nullptr);
     return text;
 }
+
+std::string FormatText(unsigned int id, std::initializer_list<std::string> args)
+{
+    std::string text = LoadText(id);
+    size_t from = 0;
+    for (const std::string& arg : args) {
+        const size_t at = text.find("%s", from);
+        if (at == std::string::npos)
+            break;
+        text.replace(at, 2, arg);
+        from = at + arg.size();
+    }
+    return text;
+}

@@ -1,7 +1,11 @@
 // German user texts from the string table, as code page 1252 bytes.
 #pragma once
 
+#include <initializer_list>
 #include <string>
 
 // The string resource with this id from the executable; empty when it is missing.
 std::string LoadText(unsigned int id);
+
+// The string resource with each "%s" replaced by the next argument, in order.
+std::string FormatText(unsigned int id, std::initializer_list<std::string> args);

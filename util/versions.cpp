@@ -40,9 +40,7 @@ std::int32_t VersionNumber(const std::string& normalised)
     std::int32_t number = 0;
     const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), number);
     if (error != std::errc() || end != digits.data() + digits.size() || digits.empty()) {
-        std::string text = LoadText(IDS_NOT_AN_INTEGER);
-        text.replace(text.find("%s"), 2, digits);
-        throw std::range_error(text);
+        throw std::range_error(FormatText(IDS_NOT_AN_INTEGER, {digits}));
     }
     return number;
 }

@@ -1,0 +1,212 @@
+#include "app/startup.h"
+
+#include "resources/resource.h"
+#include "update/u_constants.h"
+#include "util/files.h"
+#include "util/handles.h"
+#include "util/registry.h"
+#include "util/text.h"
+#include "util/versions.h"
+
+#include <shlobj.h>
+
+#include <fstream>
+
+namespace {
+
+constexpr size_t kPathBuffer = 260;
+constexpr size_t kCatalogPrefixStart = 5;
+constexpr size_t kCatalogPrefixLength = 7;
+
+bool IsBlankChar(char c)
+{
+    return static_cast<unsigned char>(c) <= ' ';
+}
+
+// Removes blanks and control characters on both sides.
+std::string Trim(const std::string& text)
+{
+    size_t begin = 0;
+    size_t end = text.size();
+    while (begin < end && IsBlankChar(text[begin]))
+        ++begin;
+    while (end > begin && IsBlankChar(text[end - 1]))
+        --end;
+    return text.substr(begin, end - begin);
+}
+
+[[noreturn]] void ThrowWrongType(const std::string& key, const std::string& value)
+{
+    throw StartupError(FormatText(IDS_WRONG_REGISTRY_TYPE, {value, key}));
+}
+
+void ReadDebugSwitch(UpdateContext& context)
+{
+    context.DebugInfo = false;
+    const RegKey key = OpenUserKey(names::kDeveloperKey);
+    int value = 0;
+    switch (ReadIntegerValue(key, names::kDebugInfoValue, value)) {
+    case ValueRead::Ok:
+        context.DebugInfo = value == 1;
+        break;
+    case ValueRead::WrongType:
+        ThrowWrongType(names::kDeveloperKey, names::kDebugInfoValue);
+    case ValueRead::Missing:
+        break;
+    }
+}
+
+void ReadProgramPath(UpdateContext& context)
+{
+    context.ProgramPath.clear();
+    const RegKey key = OpenUserKey(names::kProductKey);
+    std::string value;
+    switch (ReadStringValue(key, names::kAppPathValue, value)) {
+    case ValueRead::Ok:
+        // A blank value would put the installation at the root of the current drive.
+        value = Trim(value);
+        if (!value.empty())
+            context.ProgramPath = value + '\\';
+        break;
+    case ValueRead::WrongType:
+        ThrowWrongType(names::kProductKey, names::kAppPathValue);
+    case ValueRead::Missing:
+        break;
+    }
+}
+
+std::string TempFolder()
+{
+    char buffer[kPathBuffer] = {};
+    const DWORD length = GetTempPathA(static_cast<DWORD>(kPathBuffer), buffer);
+    return length < kPathBuffer ? std::string(buffer, length) : std::string();
+}
+
+bool IniFlag(const std::string& iniPath, const char* key)
+{
+    char value[kPathBuffer] = {};
+    GetPrivateProfileStringA(names::kUpdatesSection, key, "0", value, static_cast<DWORD>(kPathBuffer),
+                             iniPath.c_str());
+    return std::string(value) == "1";
+}
+
+// True when the installation folder holds an entry named "BNR..." without "_" (case-sensitive).
+bool HasOldLayoutFarm(const std::string& programPath)
+{
+    if (programPath.empty())
+        return false;
+    WIN32_FIND_DATAA data;
+    FindHandle find(FindFirstFileA((programPath + "*.*").c_str(), &data));
+    if (!find)
+        return false;
+    do {
+        const std::string name = data.cFileName;
+        if (name.compare(0, 3, names::kOldFarmPrefix) == 0 && name.find('_') == std::string::npos)
+            return true;
+    } while (FindNextFileA(find.get(), &data));
+    return false;
+}
+
+void ReadUpdateSettings(UpdateContext& context)
+{
+    const std::string ini = context.UpdatePath + names::kUpdateIni;
+    if (FileExists(context.UpdatePath + names::kMainExe))
+        context.HasProgramFiles = true;
+    context.ReplacePlausi = IniFlag(ini, names::kReplacePlausiKey);
+    context.DeleteAppData = IniFlag(ini, names::kDeleteAppDataKey);
+    context.RestructureFolders = true;
+    const std::string catalog = context.UpdatePath + names::kCatalogCsv;
+    context.UpdateDataCsvs = FileExists(catalog);
+    if (context.UpdateDataCsvs)
+        FLoadCatalogList(catalog, context.CatalogList);
+    if (context.ReplacePlausi && !FileExists(context.UpdatePath + names::kPlausiCsv))
+        context.ReplacePlausi = false;
+    context.RestructureFolders = HasOldLayoutFarm(context.ProgramPath);
+}
+
+void ReadInstalledVersions(UpdateContext& context)
+{
+    const std::string oldExe = context.ProgramPath + names::kOldMainExe;
+    const std::string installed = FileExists(oldExe) ? oldExe : context.ProgramPath + names::kMainExe;
+    ReadVersions(context, installed, context.UpdatePath + names::kMainExe);
+}
+
+}  // namespace
+
+StartupResult FillUpdateContext(UpdateContext& context, const std::string& exePath)
+{
+    int step = 2;
+    try {
+        context.CatalogList.clear();
+        context.UpdatedFarmList.clear();
+        step = 3;
+        ReadDebugSwitch(context);
+        step = 4;
+        context.UpdatePath = exePath.substr(0, exePath.find_last_of('\\') + 1);
+        step = 5;
+        ReadProgramPath(context);
+        step = 6;
+        context.AppDataPath = GetSpecialFolderPath(names::kCsidlAppData);
+        step = 7;
+        context.TempPath = TempFolder();
+        step = 8;
+        ReadUpdateSettings(context);
+        step = 10;
+        ReadInstalledVersions(context);
+    } catch (const StartupError& error) {
+        return StartupResult{step, error.what()};
+    }
+    return StartupResult{};
+}
+
+std::string GetSpecialFolderPath(int csidl)
+{
+    char buffer[kPathBuffer] = {};
+    if (!SHGetSpecialFolderPathA(nullptr, buffer, csidl, FALSE))
+        return {};
+    return WithBackslash(std::string(buffer));
+}
+
+bool FLoadCatalogList(const std::string& path, std::vector<std::string>& list)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        throw StartupError(FormatText(IDS_FILE_NOT_READABLE, {path}));
+    list.clear();
+    // The list's text is its entries joined by line breaks; a prefix found anywhere in it is
+    // not added again. An empty text is never found, so each short line adds an empty entry.
+    std::string joined;
+    std::string line;
+    while (std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        if (Trim(line).empty())
+            continue;
+        const std::string prefix =
+            line.size() > kCatalogPrefixStart ? line.substr(kCatalogPrefixStart, kCatalogPrefixLength) : "";
+        if (!prefix.empty() && joined.find(prefix) != std::string::npos)
+            continue;
+        list.push_back(prefix);
+        joined += (list.size() > 1 ? "\r\n" : "") + prefix;
+    }
+    if (in.bad())
+        throw StartupError(FormatText(IDS_FILE_NOT_READABLE, {path}));
+    return true;
+}
+
+bool IsGridShown(const UpdateContext& context)
+{
+    return context.ReplacePlausi || context.UpdateDataCsvs;
+}
+
+bool IsGridFilled(const UpdateContext& context)
+{
+    return context.ReplacePlausi || context.UpdateDataCsvs || context.RestructureFolders;
+}
+
+std::string StartupHeadline(const UpdateContext& context)
+{
+    if (!context.HasProgramFiles)
+        return LoadText(IDS_HEADLINE);
+    return FormatText(IDS_HEADLINE_VERSIONS, {context.InstalledVersion, context.UpdateVersion});
+}

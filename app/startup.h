@@ -1,0 +1,43 @@
+// The window-free half of start-up: fills the UpdateContext from the registry, update.ini and
+// the folders, in the order of the start-up steps, so that it can be tested without a window.
+#pragma once
+
+#include "update/u_context.h"
+
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+// An error that ends the start-up sequence; its text is shown to the user.
+class StartupError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+struct StartupResult {
+    // The step whose error stopped start-up; 0 when every step ran.
+    int stoppedAtStep = 0;
+    std::string error;
+
+    // Whether the step ran to its end.
+    bool Passed(int step) const { return stoppedAtStep == 0 || step < stoppedAtStep; }
+};
+
+// Start-up steps 2 to 8 and 10 for the tool started from exePath. An error stops the sequence;
+// the fields set so far keep their values.
+StartupResult FillUpdateContext(UpdateContext& context, const std::string& exePath);
+
+// The shell's folder for a CSIDL number with a trailing backslash; empty when it cannot be resolved.
+std::string GetSpecialFolderPath(int csidl);
+
+// Reads the catalogue prefixes (characters 6 to 12 of each non-blank line) into the list.
+// Throws StartupError when the file cannot be read. Always true otherwise.
+bool FLoadCatalogList(const std::string& path, std::vector<std::string>& list);
+
+// The grid is shown for the phases whose keys the user may type.
+bool IsGridShown(const UpdateContext& context);
+// The grid is filled whenever a phase reads its rows.
+bool IsGridFilled(const UpdateContext& context);
+
+// The headline of a ready window.
+std::string StartupHeadline(const UpdateContext& context);

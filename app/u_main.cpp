@@ -1,0 +1,231 @@
+#include "app/u_main.h"
+
+#include "app/busy_ring.h"
+#include "app/farm_grid.h"
+#include "app/farm_rows.h"
+#include "app/messages.h"
+#include "app/startup.h"
+#include "resources/resource.h"
+#include "util/text.h"
+#include "util/versions.h"
+
+#include <commctrl.h>
+
+#include <vector>
+
+namespace {
+
+constexpr int kListExtent = 1000;
+constexpr int kHeadlinePoints = 10;
+constexpr COLORREF kNavy = RGB(0, 0, 128);
+constexpr COLORREF kRed = RGB(255, 0, 0);
+
+// Controls that sit on the bottom row and follow the bottom edge.
+constexpr int kBottomRow[] = {IDC_BEVEL1, IDC_BTN_START, IDC_BTN_CLOSE, IDC_CB_NEUSTART};
+constexpr int kBoldControls[] = {IDC_LABEL1, IDC_LABEL2, IDC_LBL_TMP2, IDC_LABEL3, IDC_LABEL4,
+                                 IDC_LABEL5, IDC_BTN_START, IDC_LBL_DEBUGINFO_AKTIV};
+
+std::string OwnExecutablePath()
+{
+    std::vector<char> buffer(MAX_PATH);
+    for (;;) {
+        const DWORD length = GetModuleFileNameA(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+        if (length < buffer.size())
+            return std::string(buffer.data(), length);
+        buffer.resize(buffer.size() * 2);
+    }
+}
+
+// The window font with another weight and size.
+GdiObject DerivedFont(HFONT base, int weight, int points, HWND window)
+{
+    LOGFONTA font = {};
+    GetObjectA(base, sizeof(font), &font);
+    font.lfWeight = weight;
+    if (points > 0) {
+        HDC dc = GetDC(window);
+        font.lfHeight = -MulDiv(points, GetDeviceCaps(dc, LOGPIXELSY), 72);
+        ReleaseDC(window, dc);
+    }
+    return GdiObject(CreateFontIndirectA(&font));
+}
+
+RECT ChildRect(HWND parent, HWND child)
+{
+    RECT rect;
+    GetWindowRect(child, &rect);
+    MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&rect), 2);
+    return rect;
+}
+
+}  // namespace
+
+Tw_main::Tw_main(HINSTANCE instance) : instance_(instance), logSink_(*this) {}
+
+bool Tw_main::Create()
+{
+    WNDCLASSEXA windowClass = {};
+    windowClass.cbSize = sizeof(windowClass);
+    windowClass.lpfnWndProc = DefDlgProcA;
+    windowClass.cbWndExtra = DLGWINDOWEXTRA;
+    windowClass.hInstance = instance_;
+    windowClass.hCursor = LoadCursor(nullptr, IDC_ARROW);
+    windowClass.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
+    windowClass.lpszClassName = kClassName;
+    if (!RegisterClassExA(&windowClass) || !FarmGrid::Register(instance_) || !busy_ring::Register(instance_))
+        return false;
+    window_ = CreateDialogParamA(instance_, MAKEINTRESOURCEA(IDD_MAIN), nullptr, DialogProc,
+                                 reinterpret_cast<LPARAM>(this));
+    if (!window_)
+        return false;
+    ShowWindow(window_, SW_SHOW);
+    return true;
+}
+
+int Tw_main::RunMessageLoop()
+{
+    MSG message;
+    while (GetMessageA(&message, nullptr, 0, 0) > 0) {
+        if (!IsDialogMessageA(window_, &message)) {
+            TranslateMessage(&message);
+            DispatchMessageA(&message);
+        }
+    }
+    return static_cast<int>(message.wParam);
+}
+
+INT_PTR CALLBACK Tw_main::DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_INITDIALOG) {
+        SetWindowLongPtrA(window, DWLP_USER, lParam);
+        reinterpret_cast<Tw_main*>(lParam)->window_ = window;
+    }
+    auto* self = reinterpret_cast<Tw_main*>(GetWindowLongPtrA(window, DWLP_USER));
+    return self ? self->Handle(message, wParam, lParam) : FALSE;
+}
+
+FarmGrid& Tw_main::Grid() const
+{
+    return *FarmGrid::From(Control(IDC_S_GRID));
+}
+
+void Tw_main::AddLine(const std::string& text)
+{
+    SendMessageA(Control(IDC_LISTBOX1), LB_INSERTSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
+    if (IsWindowVisible(Control(IDC_BUSY)))
+        InvalidateRect(Control(IDC_BUSY), nullptr, FALSE);
+    UpdateWindow(window_);
+}
+
+void Tw_main::SetUpControls()
+{
+    const auto dialogFont = reinterpret_cast<HFONT>(SendMessageA(window_, WM_GETFONT, 0, 0));
+    boldFont_ = DerivedFont(dialogFont, FW_BOLD, 0, window_);
+    headlineFont_ = DerivedFont(dialogFont, FW_BOLD, kHeadlinePoints, window_);
+    for (int id : kBoldControls)
+        SendMessageA(Control(id), WM_SETFONT, reinterpret_cast<WPARAM>(boldFont_.get()), FALSE);
+    SendMessageA(Control(IDC_LBL_INFO), WM_SETFONT, reinterpret_cast<WPARAM>(headlineFont_.get()), FALSE);
+    SendMessageA(Control(IDC_LISTBOX1), LB_SETHORIZONTALEXTENT, kListExtent, 0);
+
+    RECT client;
+    GetClientRect(window_, &client);
+    const RECT start = ChildRect(window_, Control(IDC_BTN_START));
+    const RECT check = ChildRect(window_, Control(IDC_CB_NEUSTART));
+    bottomRowOffset_ = client.bottom - start.top;
+    checkBoxRightOffset_ = client.right - check.left;
+}
+
+void Tw_main::OnSize()
+{
+    RECT client;
+    GetClientRect(window_, &client);
+    const RECT start = ChildRect(window_, Control(IDC_BTN_START));
+    const int shift = client.bottom - bottomRowOffset_ - start.top;
+    for (int id : kBottomRow) {
+        const RECT rect = ChildRect(window_, Control(id));
+        const int left = id == IDC_CB_NEUSTART ? client.right - checkBoxRightOffset_ : rect.left;
+        SetWindowPos(Control(id), nullptr, left, rect.top + shift, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    }
+}
+
+void Tw_main::FormCreate()
+{
+    SetWindowTextA(window_, FormatText(IDS_CAPTION_VERSION, {GetFileVersion("")}).c_str());
+
+    const StartupResult startup = FillUpdateContext(context_, OwnExecutablePath());
+    std::string error = startup.error;
+    if (startup.Passed(8) && !IsGridShown(context_)) {
+        Show(IDC_S_GRID, false);
+        Show(IDC_LABEL4, false);
+        SetText(IDC_LABEL3, LoadText(IDS_HINT_PATHS_ONLY));
+    }
+    if (startup.Passed(8))
+        SetText(IDC_LBL_QUELLE, context_.UpdatePath);
+    if (startup.Passed(10)) {
+        SetText(IDC_LBL_TMP, context_.TempPath);
+        try {
+            if (!context_.ProgramPath.empty()) {
+                SetText(IDC_LBL_ZIEL, context_.ProgramPath);
+                Enable(IDC_BTN_START, true);
+                SetText(IDC_LBL_INFO, StartupHeadline(context_));
+                if (IsGridFilled(context_))
+                    FillFarmGrid(Grid().Rows());
+            } else {
+                ShowInfo(LoadText(IDS_NOT_INSTALLED));
+                SetText(IDC_LBL_INFO, LoadText(IDS_HEADLINE));
+            }
+            if (context_.DebugInfo) {
+                Show(IDC_LBL_DEBUGINFO_AKTIV, true);
+                Show(IDC_LBL_DEBUGINFO, false);
+            }
+        } catch (const StartupError& fillError) {
+            error = fillError.what();
+        }
+        Grid().Refresh();
+    }
+    if (!error.empty())
+        ShowError(error);
+}
+
+void Tw_main::FormClose()
+{
+    context_.CatalogList.clear();
+    context_.UpdatedFarmList.clear();
+}
+
+INT_PTR Tw_main::Handle(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_INITDIALOG:
+        SetUpControls();
+        FormCreate();
+        // Start keeps the focus, as first control of the tab order.
+        return TRUE;
+    case WM_SIZE:
+        OnSize();
+        return TRUE;
+    case WM_CTLCOLORSTATIC: {
+        const int id = GetDlgCtrlID(reinterpret_cast<HWND>(lParam));
+        HDC dc = reinterpret_cast<HDC>(wParam);
+        if (id == IDC_LBL_INFO)
+            SetTextColor(dc, kNavy);
+        else if (id == IDC_LABEL3 || id == IDC_LBL_DEBUGINFO_AKTIV)
+            SetTextColor(dc, kRed);
+        else
+            return FALSE;
+        SetBkMode(dc, TRANSPARENT);
+        return reinterpret_cast<INT_PTR>(GetSysColorBrush(COLOR_BTNFACE));
+    }
+    case WM_COMMAND:
+        if (LOWORD(wParam) == IDC_BTN_CLOSE && HIWORD(wParam) == BN_CLICKED) {
+            FormClose();
+            DestroyWindow(window_);
+            return TRUE;
+        }
+        return FALSE;
+    case WM_DESTROY:
+        PostQuitMessage(0);
+        return TRUE;
+    }
+    return FALSE;
+}

@@ -1,0 +1,54 @@
+// The main window w_main: shows the update context, the farm key grid and the status list.
+#pragma once
+
+#include "update/u_context.h"
+#include "update/u_log.h"
+#include "util/handles.h"
+
+#include <windows.h>
+
+#include <string>
+
+class FarmGrid;
+
+class Tw_main : public LogSink {
+public:
+    static constexpr char kClassName[] = "Tw_main";
+
+    explicit Tw_main(HINSTANCE instance);
+    Tw_main(const Tw_main&) = delete;
+    Tw_main& operator=(const Tw_main&) = delete;
+
+    // Registers the window classes and creates the window; false when that failed.
+    bool Create();
+    // Runs until the window is closed; returns the exit code.
+    int RunMessageLoop();
+
+    // The status list.
+    void AddLine(const std::string& text) override;
+    bool ShowsDebug() const override { return context_.DebugInfo; }
+
+private:
+    static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    INT_PTR Handle(UINT message, WPARAM wParam, LPARAM lParam);
+
+    void SetUpControls();
+    void FormCreate();
+    void FormClose();
+    void OnSize();
+    HWND Control(int id) const { return GetDlgItem(window_, id); }
+    void SetText(int id, const std::string& text) { SetWindowTextA(Control(id), text.c_str()); }
+    void Show(int id, bool visible) { ShowWindow(Control(id), visible ? SW_SHOW : SW_HIDE); }
+    void Enable(int id, bool enabled) { EnableWindow(Control(id), enabled); }
+    FarmGrid& Grid() const;
+
+    HINSTANCE instance_;
+    HWND window_ = nullptr;
+    UpdateContext context_;
+    ScopedLogSink logSink_;
+    GdiObject boldFont_;
+    GdiObject headlineFont_;
+    // Distances of the bottom row to the bottom and right edges, kept when the height changes.
+    int bottomRowOffset_ = 0;
+    int checkBoxRightOffset_ = 0;
+};

@@ -1,0 +1,110 @@
+// Farm rows from the registry: labels, kinds, keys and the grid's row count.
+#include "app/farm_rows.h"
+#include "app/startup.h"
+#include "tests/test_support.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+const std::string kProduct = "SOFTWARE\\Orvalis GmbH\\Kolvano";
+
+void AddEntry(const std::string& farm, const std::string& entry, const std::string& key,
+              const std::string& description)
+{
+    const std::string path = kProduct + "\\" + farm + "\\" + entry;
+    SetUserString(path, "Key", key);
+    SetUserString(path, "BezAntrag", description);
+}
+
+class FarmGridTest : public testing::Test {
+protected:
+    RegistryScratch registry_;
+    GridRows grid_{"Betriebsnummer", "Schl\xFCssel"};
+};
+
+}  // namespace
+
+TEST_F(FarmGridTest, NoFarmsLeavesTheDesignTimeRows)
+{
+    FillFarmGrid(grid_);
+    EXPECT_EQ(grid_.RowCount(), 2);
+    SetUserString(kProduct, "AppPath", "C:\\Kolvano");
+    FillFarmGrid(grid_);
+    EXPECT_EQ(grid_.RowCount(), 2);
+    EXPECT_EQ(grid_.Cell(0, 1), "");
+    EXPECT_EQ(grid_.Cell(0, 0), "Betriebsnummer");
+}
+
+TEST_F(FarmGridTest, OneRowPerApplicationInRegistryOrder)
+{
+    AddEntry("BNR1", "100_1_1", "k1", "Antrag 2026");
+    AddEntry("BNR1", "100_2_Z", "k2", "Erg\xE4nzung");
+    AddEntry("BNR2", "200_1_N", "k3 ", "Nachtrag");
+    FillFarmGrid(grid_);
+    ASSERT_EQ(grid_.RowCount(), 4);
+    EXPECT_EQ(grid_.Cell(0, 1), "BNR1_100_1_1|Antrag 2026|Erstantrag");
+    EXPECT_EQ(grid_.Cell(0, 2), "BNR1_100_2_Z|Erg\xE4nzung|Erg\xE4nzungsbewilligung");
+    EXPECT_EQ(grid_.Cell(0, 3), "BNR2_200_1_N|Nachtrag|Nachbewilligung");
+    EXPECT_EQ(grid_.Cell(1, 1), "k1");
+    EXPECT_EQ(grid_.Cell(1, 3), "k3 ") << "keys are shown as stored, untrimmed";
+}
+
+TEST_F(FarmGridTest, RefillClearsCellsButKeepsTheRowCount)
+{
+    AddEntry("BNR1", "100_1_1", "k1", "a");
+    AddEntry("BNR1", "100_2_1", "k2", "b");
+    AddEntry("BNR1", "100_3_1", "k3", "c");
+    FillFarmGrid(grid_);
+    ASSERT_EQ(grid_.RowCount(), 4);
+    DeleteUserKey(kProduct + "\\BNR1\\100_3_1");
+    DeleteUserKey(kProduct + "\\BNR1\\100_2_1");
+    FillFarmGrid(grid_);
+    EXPECT_EQ(grid_.RowCount(), 4);
+    EXPECT_EQ(grid_.Cell(0, 2), "");
+    EXPECT_EQ(grid_.Cell(1, 3), "");
+}
+
+TEST_F(FarmGridTest, KindIsTheThirdPartOfTheEntryName)
+{
+    AddEntry("BNR1", "100_1_1_X", "k", "d");
+    EXPECT_EQ(BuildFarmLabel("BNR1_100_1_1_X"), "BNR1_100_1_1_X|d|1_X");
+    AddEntry("BNR1", "100", "k", "ohne");
+    EXPECT_EQ(BuildFarmLabel("BNR1_100"), "BNR1_100|ohne|100") << "no \"_\": the whole entry is the kind";
+    AddEntry("A_B", "100_1_1", "k", "never read");
+    EXPECT_EQ(BuildFarmLabel("A_B_100_1_1"), "A_B_100_1_1||1_1") << "a farm name with \"_\" is split there";
+    EXPECT_EQ(BuildFarmLabel("NOUNDERSCORE"), "NOUNDERSCORE||NOUNDERSCORE");
+    EXPECT_EQ(BuildFarmLabel("BNR9_900_1_z"), "BNR9_900_1_z||z") << "kind codes are case-sensitive";
+}
+
+TEST_F(FarmGridTest, MissingKeyGivesAnEmptyCell)
+{
+    SetUserString(kProduct + "\\BNR1\\100_1_1", "BezAntrag", "ohne Schl\xFCssel");
+    FillFarmGrid(grid_);
+    EXPECT_EQ(grid_.Cell(0, 1), "BNR1_100_1_1|ohne Schl\xFCssel|Erstantrag");
+    EXPECT_EQ(grid_.Cell(1, 1), "");
+}
+
+TEST_F(FarmGridTest, ValueOfAnotherTypeStopsFillingAtThatRow)
+{
+    AddEntry("BNR1", "100_1_1", "k1", "gut");
+    AddEntry("BNR2", "200_1_1", "k2", "schlecht");
+    SetUserDword(kProduct + "\\BNR2\\200_1_1", "BezAntrag", 7);
+    AddEntry("BNR3", "300_1_1", "k3", "danach");
+    EXPECT_THROW(FillFarmGrid(grid_), StartupError);
+    EXPECT_EQ(grid_.Cell(0, 1), "BNR1_100_1_1|gut|Erstantrag") << "rows filled so far stay";
+    EXPECT_EQ(grid_.Cell(0, 3), "");
+}
+
+TEST_F(FarmGridTest, EditedKeysAreMarked)
+{
+    AddEntry("BNR1", "100_1_1", "k1", "a");
+    FillFarmGrid(grid_);
+    grid_.SetEditedKey(1, "k1");
+    EXPECT_FALSE(grid_.IsEdited(1)) << "the same text is no change";
+    grid_.SetEditedKey(1, "neu");
+    EXPECT_TRUE(grid_.IsEdited(1));
+    EXPECT_EQ(grid_.Cell(1, 1), "neu");
+    grid_.SetEditedKey(0, "header");
+    EXPECT_EQ(grid_.Cell(1, 0), "Schl\xFCssel") << "the header row is not editable";
+}

@@ -1,0 +1,204 @@
+// The window-free half of start-up against the prefix's registry and file system.
+#include "app/startup.h"
+#include "tests/test_support.h"
+#include "util/files.h"
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+namespace {
+
+const std::string kProduct = "SOFTWARE\\Orvalis GmbH\\Kolvano";
+const std::string kDeveloper = "Software\\Orvalis\\Development\\KOLVANO3";
+
+// An update folder and an installation folder, with the installation registered.
+class StartupTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(CreateFolder(update_));
+        ASSERT_TRUE(CreateFolder(install_));
+        SetUserString(kProduct, "AppPath", install_);
+    }
+
+    StartupResult Fill() { return FillUpdateContext(context_, update_ + "Kolvano-UpdateTool.exe"); }
+    void CopyFixture(const std::string& fixture, const std::string& target)
+    {
+        ASSERT_TRUE(CopyFileA((FixtureFolder() + fixture).c_str(), target.c_str(), FALSE)) << target;
+    }
+
+    RegistryScratch registry_;
+    ScratchFolder scratch_;
+    const std::string update_ = scratch_ / "Update\\";
+    const std::string install_ = scratch_ / "Kolvano";
+    UpdateContext context_;
+};
+
+}  // namespace
+
+TEST_F(StartupTest, FoldersComeFromTheExecutableRegistryAndShell)
+{
+    const StartupResult result = Fill();
+    EXPECT_EQ(result.stoppedAtStep, 0) << result.error;
+    EXPECT_EQ(context_.UpdatePath, update_);
+    EXPECT_EQ(context_.ProgramPath, install_ + "\\");
+    ASSERT_FALSE(context_.AppDataPath.empty());
+    EXPECT_EQ(context_.AppDataPath.back(), '\\');
+    EXPECT_TRUE(FolderExists(context_.AppDataPath));
+    ASSERT_FALSE(context_.TempPath.empty());
+    EXPECT_EQ(context_.TempPath.back(), '\\');
+    EXPECT_EQ(context_.UpdatePath, update_) << "an earlier value is replaced";
+}
+
+TEST_F(StartupTest, AppPathIsTrimmedAndAlwaysGetsABackslash)
+{
+    SetUserString(kProduct, "AppPath", "  " + install_ + "\\  ");
+    Fill();
+    EXPECT_EQ(context_.ProgramPath, install_ + "\\\\") << "a value ending in a backslash gets a second one";
+}
+
+TEST_F(StartupTest, MissingOrBlankAppPathMeansNotInstalled)
+{
+    SetUserString(kProduct, "AppPath", "   ");
+    EXPECT_EQ(Fill().stoppedAtStep, 0);
+    EXPECT_EQ(context_.ProgramPath, "");
+
+    DeleteUserKey(kProduct);
+    context_.ProgramPath = "stale";
+    EXPECT_EQ(Fill().stoppedAtStep, 0);
+    EXPECT_EQ(context_.ProgramPath, "");
+    EXPECT_FALSE(context_.RestructureFolders) << "no installation, no old-layout scan";
+}
+
+TEST_F(StartupTest, WrongRegistryTypesStopStartUpAtTheirStep)
+{
+    SetUserDword(kProduct, "AppPath", 1);
+    StartupResult result = Fill();
+    EXPECT_EQ(result.stoppedAtStep, 5);
+    EXPECT_EQ(result.error, "Ung\xFCltiger Datentyp f\xFCr 'AppPath' im Registrierungsschl\xFC" "ssel "
+                            "HKEY_CURRENT_USER\\SOFTWARE\\Orvalis GmbH\\Kolvano.");
+    EXPECT_EQ(context_.UpdatePath, update_) << "earlier steps keep their values";
+    EXPECT_TRUE(context_.TempPath.empty()) << "later steps do not run";
+    EXPECT_FALSE(result.Passed(5));
+    EXPECT_TRUE(result.Passed(4));
+
+    SetUserString(kDeveloper, "ShowUpdateDebugInfo", "1");
+    context_ = UpdateContext{};
+    result = Fill();
+    EXPECT_EQ(result.stoppedAtStep, 3);
+    EXPECT_TRUE(context_.UpdatePath.empty());
+}
+
+TEST_F(StartupTest, DebugSwitchIsOnOnlyForTheValueOne)
+{
+    EXPECT_EQ(Fill().stoppedAtStep, 0);
+    EXPECT_FALSE(context_.DebugInfo) << "no developer key";
+    SetUserDword(kDeveloper, "ShowUpdateDebugInfo", 1);
+    Fill();
+    EXPECT_TRUE(context_.DebugInfo);
+    SetUserDword(kDeveloper, "ShowUpdateDebugInfo", 2);
+    Fill();
+    EXPECT_FALSE(context_.DebugInfo);
+}
+
+TEST_F(StartupTest, UpdateIniAndShippedFilesSetThePhaseFlags)
+{
+    Fill();
+    EXPECT_FALSE(context_.HasProgramFiles);
+    EXPECT_FALSE(context_.ReplacePlausi);
+    EXPECT_FALSE(context_.DeleteAppData);
+    EXPECT_FALSE(context_.UpdateDataCsvs);
+    EXPECT_FALSE(IsGridShown(context_));
+
+    WriteFileBytes(update_ + "update.ini", "[UPDATES]\r\nReplacePlausiCSV=1\r\nDeleteAppdatas=1\r\n");
+    Fill();
+    EXPECT_FALSE(context_.ReplacePlausi) << "the flag without CSV_PLAUSI.CSV is cleared";
+    EXPECT_TRUE(context_.DeleteAppData);
+    EXPECT_FALSE(IsGridShown(context_));
+
+    WriteFileBytes(update_ + "CSV_PLAUSI.CSV", "rules");
+    CopyFixture("version_7_0_2_2.exe", update_ + "kolvano3.exe");
+    Fill();
+    EXPECT_TRUE(context_.ReplacePlausi);
+    EXPECT_TRUE(context_.HasProgramFiles);
+    EXPECT_TRUE(IsGridShown(context_));
+
+    WriteFileBytes(update_ + "update.ini", "[UPDATES]\r\nReplacePlausiCSV=2\r\nDeleteAppdatas=0\r\n");
+    Fill();
+    EXPECT_FALSE(context_.ReplacePlausi);
+    EXPECT_FALSE(context_.DeleteAppData);
+}
+
+TEST_F(StartupTest, OldLayoutScanIsCaseSensitiveAndCountsFiles)
+{
+    ASSERT_TRUE(CreateFolder(install_ + "\\BNR1234_5_1_1"));
+    ASSERT_TRUE(CreateFolder(install_ + "\\bnr1234"));
+    Fill();
+    EXPECT_FALSE(context_.RestructureFolders);
+    EXPECT_FALSE(IsGridFilled(context_));
+
+    // Windows names are case-insensitive: the file cannot stand beside the folder bnr1234.
+    ASSERT_TRUE(RemoveDirectoryA((install_ + "\\bnr1234").c_str()));
+    WriteFileBytes(install_ + "\\BNR1234", "a file, not a folder");
+    Fill();
+    EXPECT_TRUE(context_.RestructureFolders);
+    EXPECT_TRUE(IsGridFilled(context_)) << "only the old layout: the grid is filled";
+    EXPECT_FALSE(IsGridShown(context_)) << "... but stays hidden";
+}
+
+TEST_F(StartupTest, InstalledVersionPrefersTheOldMainExecutable)
+{
+    CopyFixture("version_7_0_2_2.exe", update_ + "kolvano3.exe");
+    Fill();
+    EXPECT_EQ(context_.InstalledVersion, "0.00.00.00") << "no installed executable";
+    EXPECT_EQ(context_.UpdateVersion, "7.00.02.02");
+    EXPECT_EQ(StartupHeadline(context_), "Update f\xFCr Programm Kolvano (0.00.00.00) auf die Version 7.00.02.02");
+
+    CopyFixture("version_65535.exe", install_ + "\\kolvano3.exe");
+    CopyFixture("version_2_1_10_123.exe", install_ + "\\kolvano2.exe");
+    Fill();
+    EXPECT_EQ(context_.InstalledVersion, "2.01.10.123");
+
+    context_.HasProgramFiles = false;
+    EXPECT_EQ(StartupHeadline(context_), "Update f\xFCr Programm Kolvano");
+}
+
+TEST_F(StartupTest, CatalogueListKeepsEachPrefixOnce)
+{
+    WriteFileBytes(update_ + "KATALOGE4UPDATE.CSV",
+                   "key=\"D40X0U2A\"; value=\"1\"; enabled=\"1\"\r\n"
+                   "key=\"D40X0U2B\"; value=\"2\"; enabled=\"1\"\r\n"  // same prefix
+                   "   \r\n"                                            // blank: skipped
+                   "key=\"D40X0U3T3C2L1R1\"; value=\"x\"\n"
+                   "key=\"X0U3\r\n"  // contained in an earlier entry
+                   "abc\r\n"          // shorter than 6: an empty entry,
+                   "xy\r\n"           // and another: an empty text is never found
+                   "key=\"A\"\r\n");
+    const StartupResult result = Fill();
+    EXPECT_EQ(result.stoppedAtStep, 0) << result.error;
+    EXPECT_TRUE(context_.UpdateDataCsvs);
+    EXPECT_EQ(context_.CatalogList, (std::vector<std::string>{"D40X0U2", "D40X0U3", "", "", "A\""}));
+    EXPECT_TRUE(IsGridShown(context_));
+
+    Fill();
+    EXPECT_EQ(context_.CatalogList.size(), 5u) << "a second start-up does not add to the list";
+}
+
+TEST(FLoadCatalogList, UnreadableFileIsAnError)
+{
+    ScratchFolder scratch;
+    std::vector<std::string> list = {"old"};
+    EXPECT_THROW(FLoadCatalogList(scratch / "missing.csv", list), StartupError);
+    WriteFileBytes(scratch / "one.csv", "key=\"K1234567\"\r\n");
+    EXPECT_TRUE(FLoadCatalogList(scratch / "one.csv", list));
+    EXPECT_EQ(list, std::vector<std::string>{"K123456"});
+}
+
+TEST(GetSpecialFolderPath, ResolvesShellFolders)
+{
+    const std::string appData = GetSpecialFolderPath(26);
+    ASSERT_FALSE(appData.empty());
+    EXPECT_EQ(appData.back(), '\\');
+    EXPECT_EQ(GetSpecialFolderPath(0x7fff), "") << "an unknown folder yields an empty path";
+}

@@ -1,0 +1,33 @@
+// The status log as the update operations see it: lines go to whichever sink is registered
+// (the main window's status list, or a test's recorder).
+#pragma once
+
+#include <string>
+
+class LogSink {
+public:
+    virtual ~LogSink() = default;
+    // Adds the line at the top of the status list and makes it visible at once.
+    virtual void AddLine(const std::string& text) = 0;
+    // Whether debug lines are shown.
+    virtual bool ShowsDebug() const = 0;
+};
+
+// Registers the sink for as long as the object lives.
+class ScopedLogSink {
+public:
+    explicit ScopedLogSink(LogSink& sink);
+    ~ScopedLogSink();
+    ScopedLogSink(const ScopedLogSink&) = delete;
+    ScopedLogSink& operator=(const ScopedLogSink&) = delete;
+
+private:
+    LogSink* previous_;
+};
+
+enum LogLevel : unsigned char { kLogAlways = 0, kLogDebug = 1 };
+
+// Writes at the level: 0 always, 1 only when the sink shows debug lines, any other level never.
+void WriteLog(const std::string& text, unsigned char level);
+void Log(const std::string& text);
+void LogDebug(const std::string& text);

@@ -1,0 +1,23 @@
+// Reading the current user's hive. Keys are opened with full access and never created here.
+#pragma once
+
+#include "util/handles.h"
+
+#include <string>
+#include <vector>
+
+enum class ValueRead { Ok, Missing, WrongType };
+
+// The key below HKEY_CURRENT_USER, or an empty owner when it does not exist.
+RegKey OpenUserKey(const std::string& path);
+
+bool UserKeyExists(const std::string& path);
+
+// A string value (REG_SZ or REG_EXPAND_SZ, not expanded). WrongType for any other type.
+ValueRead ReadStringValue(const RegKey& key, const std::string& name, std::string& value);
+
+// An integer value (REG_DWORD). WrongType for any other type.
+ValueRead ReadIntegerValue(const RegKey& key, const std::string& name, int& value);
+
+// The names of the key's direct subkeys, in the order the registry enumerates them.
+std::vector<std::string> SubkeyNames(const RegKey& key);
