@@ -19,4 +19,11 @@ trap cleanup EXIT
 xvfb_start
 wine_start
 
-ctest --test-dir "$build" --output-on-failure
+status=0
+ctest --test-dir "$build" --output-on-failure || status=$?
+
+# The GUI tests leave screenshots as BMP files; PNG copies are easier to look at.
+for shot in "$build"/screenshots/*.bmp; do
+    [ -e "$shot" ] && convert "$shot" "${shot%.bmp}.png"
+done
+exit $status

@@ -66,14 +66,6 @@ void RemoveTree(const std::string& folder)
     RemoveDirectoryA(base.c_str());
 }
 
-void WriteFileBytes(const std::string& path, const std::string& bytes)
-{
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    if (!out)
-        throw std::runtime_error("cannot write " + path);
-}
-
 std::string ReadFileBytes(const std::string& path)
 {
     std::ifstream in(path, std::ios::binary);
@@ -82,53 +74,18 @@ std::string ReadFileBytes(const std::string& path)
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-namespace {
-
-HKEY CreateUserKey(const std::string& path)
-{
-    HKEY key = nullptr;
-    if (RegCreateKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) !=
-        ERROR_SUCCESS)
-        throw std::runtime_error("cannot create key " + path);
-    return key;
-}
-
-void SetValue(const std::string& path, const std::string& name, DWORD type, const void* data, DWORD size)
-{
-    HKEY key = CreateUserKey(path);
-    const LONG result = RegSetValueExA(key, name.c_str(), 0, type, static_cast<const BYTE*>(data), size);
-    RegCloseKey(key);
-    if (result != ERROR_SUCCESS)
-        throw std::runtime_error("cannot set " + path + "\\" + name);
-}
-
-}  // namespace
-
 void DeleteUserKey(const std::string& path)
 {
     RegDeleteTreeA(HKEY_CURRENT_USER, path.c_str());
     RegDeleteKeyA(HKEY_CURRENT_USER, path.c_str());
 }
 
-void SetUserString(const std::string& path, const std::string& name, const std::string& value)
-{
-    SetValue(path, name, REG_SZ, value.c_str(), static_cast<DWORD>(value.size() + 1));
-}
-
-void SetUserDword(const std::string& path, const std::string& name, unsigned long value)
-{
-    const DWORD data = value;
-    SetValue(path, name, REG_DWORD, &data, sizeof(data));
-}
-
 RegistryScratch::RegistryScratch()
 {
-    DeleteUserKey("SOFTWARE\\Orvalis GmbH");
-    DeleteUserKey("Software\\Orvalis");
+    RemoveDemoRegistry();
 }
 
 RegistryScratch::~RegistryScratch()
 {
-    DeleteUserKey("SOFTWARE\\Orvalis GmbH");
-    DeleteUserKey("Software\\Orvalis");
+    RemoveDemoRegistry();
 }

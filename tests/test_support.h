@@ -1,6 +1,8 @@
 // Helpers shared by the tests: where the build put things, scratch folders, small file I/O.
 #pragma once
 
+#include "demo/installation.h"
+
 #include <string>
 
 // Folder of the running test executable, with a trailing backslash.
@@ -30,14 +32,11 @@ private:
 // Removes a folder tree, read-only entries included; test set-up only.
 void RemoveTree(const std::string& folder);
 
-void WriteFileBytes(const std::string& path, const std::string& bytes);
 // The file's bytes; throws std::runtime_error when it cannot be read.
 std::string ReadFileBytes(const std::string& path);
 
 // Registry below HKEY_CURRENT_USER of the prefix.
 void DeleteUserKey(const std::string& path);
-void SetUserString(const std::string& path, const std::string& name, const std::string& value);
-void SetUserDword(const std::string& path, const std::string& name, unsigned long value);
 
 // Removes the product's and the developer switch's keys when made and when gone, so every test
 // starts from an empty registry and leaves nothing behind.

@@ -1,0 +1,143 @@
+#include "demo/installation.h"
+
+#include "update/pbf_library.h"
+#include "update/u_constants.h"
+#include "util/files.h"
+
+#include <windows.h>
+#include <shlobj.h>
+
+#include <fstream>
+#include <stdexcept>
+
+namespace {
+
+const std::string kProductParent = "SOFTWARE\\Orvalis GmbH";
+const std::string kDeveloperParent = "Software\\Orvalis";
+
+void Require(bool ok, const std::string& what)
+{
+    if (!ok)
+        throw std::runtime_error("demo installation: cannot " + what);
+}
+
+void CreateFolders(const std::string& path)
+{
+    Require(SHCreateDirectoryExA(nullptr, path.c_str(), nullptr) == ERROR_SUCCESS || FolderExists(path),
+            "create " + path);
+}
+
+void SetValue(const std::string& keyPath, const std::string& name, DWORD type, const void* data, DWORD size)
+{
+    HKEY key = nullptr;
+    Require(RegCreateKeyExA(HKEY_CURRENT_USER, keyPath.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                            nullptr) == ERROR_SUCCESS,
+            "create key " + keyPath);
+    const LONG result = RegSetValueExA(key, name.c_str(), 0, type, static_cast<const BYTE*>(data), size);
+    RegCloseKey(key);
+    Require(result == ERROR_SUCCESS, "set " + keyPath + "\\" + name);
+}
+
+std::string Record(const std::string& key, const std::string& value, const std::string& enabled = "1")
+{
+    return "key=\"" + key + "\"; value=\"" + value + "\"; enabled=\"" + enabled + "\"\r\n";
+}
+
+}  // namespace
+
+std::string DemoDataCsv(const DemoFarm& farm)
+{
+    const std::string id = farm.application.substr(0, farm.application.find('_'));
+    return Record("D40X0U2T2C17L1R1", "3") + Record("D40X0U2T2C13L18R1", "7.00.01.00", "") +
+           Record("D40X0U3T3C2L1R1", id) + Record("D40X0U3T3C4L1R1", farm.description) +
+           Record("D40X0U2T2C20L1R1", "Gr\xFCnland 12,5 ha") + Record("D40X0U5T1C1L1R1", "Milchk\xFChe 40");
+}
+
+DemoInstallation::DemoInstallation(const std::string& root, const std::string& binFolder)
+    : root_(WithBackslash(root)), binFolder_(WithBackslash(binFolder))
+{
+    CreateFolders(ProgramPath());
+    CreateFolders(UpdatePath());
+}
+
+void DemoInstallation::Register() const
+{
+    const std::string path = ProgramPath();
+    SetUserString(names::kProductKey, names::kAppPathValue, path.substr(0, path.size() - 1));
+}
+
+void DemoInstallation::AddFarm(const DemoFarm& farm, const std::string& dataCsv) const
+{
+    const std::string entryKey = std::string(names::kProductKey) + "\\" + farm.farm + "\\" + farm.application;
+    SetUserString(entryKey, names::kKeyValue, farm.key);
+    SetUserString(entryKey, names::kDescriptionValue, farm.description);
+    SetUserDword(entryKey, "SaveKey", 0);
+    SetUserString(entryKey, "SavePath", "");
+
+    const std::string csvFolder = ProgramPath() + farm.FarmId() + "\\CSV-Dateien\\";
+    CreateFolders(csvFolder);
+    const std::string plain = csvFolder + "CSV_ALL_DAT.TXT";
+    WriteFileBytes(plain, dataCsv);
+    PbfLibrary library;
+    Require(library.Load(binFolder_), "load " + binFolder_ + names::kPbfLibrary);
+    const int result = CallPbf(library.Find(names::kEncryptExport), plain, csvFolder + "CSV_ALL_DAT.CND", farm.key);
+    DeleteFileA(plain.c_str());
+    Require(result == PBF_OK, "encrypt the data of " + farm.FarmId());
+}
+
+void DemoInstallation::ShipTool() const
+{
+    ShipCopy(binFolder_ + "Kolvano-UpdateTool.exe", "Kolvano-UpdateTool.exe");
+    ShipCopy(binFolder_ + names::kPbfLibrary, names::kPbfLibrary);
+}
+
+void DemoInstallation::ShipFile(const std::string& name, const std::string& bytes) const
+{
+    WriteFileBytes(UpdatePath() + name, bytes);
+}
+
+void DemoInstallation::InstallFile(const std::string& name, const std::string& bytes) const
+{
+    WriteFileBytes(ProgramPath() + name, bytes);
+}
+
+void DemoInstallation::ShipCopy(const std::string& source, const std::string& name) const
+{
+    Require(CopyFileA(source.c_str(), (UpdatePath() + name).c_str(), FALSE) != 0, "copy " + source);
+}
+
+void DemoInstallation::InstallCopy(const std::string& source, const std::string& name) const
+{
+    Require(CopyFileA(source.c_str(), (ProgramPath() + name).c_str(), FALSE) != 0, "copy " + source);
+}
+
+void DemoInstallation::SetDebugInfo(unsigned long value) const
+{
+    SetUserDword(names::kDeveloperKey, names::kDebugInfoValue, value);
+}
+
+void WriteFileBytes(const std::string& path, const std::string& bytes)
+{
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    Require(static_cast<bool>(out), "write " + path);
+}
+
+void SetUserString(const std::string& keyPath, const std::string& name, const std::string& value)
+{
+    SetValue(keyPath, name, REG_SZ, value.c_str(), static_cast<DWORD>(value.size() + 1));
+}
+
+void SetUserDword(const std::string& keyPath, const std::string& name, unsigned long value)
+{
+    const DWORD data = value;
+    SetValue(keyPath, name, REG_DWORD, &data, sizeof(data));
+}
+
+void RemoveDemoRegistry()
+{
+    for (const std::string& path : {kProductParent, kDeveloperParent}) {
+        RegDeleteTreeA(HKEY_CURRENT_USER, path.c_str());
+        RegDeleteKeyA(HKEY_CURRENT_USER, path.c_str());
+    }
+}

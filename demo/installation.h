@@ -1,0 +1,55 @@
+// Builds an installed product and an update folder beside it, for the demo and for the tests:
+// registry keys, farm folders with encrypted data files, and the files of the update folder.
+#pragma once
+
+#include <string>
+
+// One application of a farm in the current layout.
+struct DemoFarm {
+    std::string farm;         // "BNR" + farm number
+    std::string application;  // application id + "_1_1", or another entry name
+    std::string key;
+    std::string description;
+
+    std::string FarmId() const { return farm + "_" + application; }
+};
+
+// Plain text of a data CSV of version 3 for the farm: the version marker, a data version record,
+// the application id and a few catalogue records.
+std::string DemoDataCsv(const DemoFarm& farm);
+
+class DemoInstallation {
+public:
+    // root: an existing folder with a trailing backslash; binFolder holds the tool and pbfdec.dll.
+    DemoInstallation(const std::string& root, const std::string& binFolder);
+
+    std::string ProgramPath() const { return root_ + "Kolvano\\"; }
+    std::string UpdatePath() const { return root_ + "Update\\"; }
+    std::string ToolPath() const { return UpdatePath() + "Kolvano-UpdateTool.exe"; }
+
+    // Writes "AppPath" (the installation folder without trailing backslash).
+    void Register() const;
+    // Registry entry and farm folder with the data file encrypted under the farm's key.
+    void AddFarm(const DemoFarm& farm, const std::string& dataCsv) const;
+    // Copies the tool and the encryption library into the update folder.
+    void ShipTool() const;
+    void ShipFile(const std::string& name, const std::string& bytes) const;
+    void InstallFile(const std::string& name, const std::string& bytes) const;
+    // Copies an existing file (an executable with a version, say) into either folder.
+    void ShipCopy(const std::string& source, const std::string& name) const;
+    void InstallCopy(const std::string& source, const std::string& name) const;
+    // Sets the developer switch that turns on the debug lines.
+    void SetDebugInfo(unsigned long value) const;
+
+private:
+    std::string root_;
+    std::string binFolder_;
+};
+
+// Removes the product's and the developer switch's registry keys.
+void RemoveDemoRegistry();
+
+// Helpers that throw std::runtime_error when they fail.
+void WriteFileBytes(const std::string& path, const std::string& bytes);
+void SetUserString(const std::string& keyPath, const std::string& name, const std::string& value);
+void SetUserDword(const std::string& keyPath, const std::string& name, unsigned long value);

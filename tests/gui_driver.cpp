@@ -1,0 +1,255 @@
+#include "tests/gui_driver.h"
+
+#include <fstream>
+
+namespace {
+
+constexpr UINT kReadTimeoutMs = 5000;
+
+LRESULT Send(HWND window, UINT message, WPARAM wParam = 0, LPARAM lParam = 0)
+{
+    DWORD_PTR result = 0;
+    if (!SendMessageTimeoutA(window, message, wParam, lParam, SMTO_ABORTIFHUNG, kReadTimeoutMs, &result))
+        return -1;
+    return static_cast<LRESULT>(result);
+}
+
+std::string ClassName(HWND window)
+{
+    char name[64] = {};
+    GetClassNameA(window, name, sizeof(name));
+    return name;
+}
+
+}  // namespace
+
+GuiDriver::~GuiDriver()
+{
+    if (process_ && WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT) {
+        TerminateProcess(process_.get(), 1);
+        WaitForSingleObject(process_.get(), kReadTimeoutMs);
+    }
+}
+
+bool GuiDriver::Start(const std::string& exe)
+{
+    const std::string folder = exe.substr(0, exe.find_last_of('\\') + 1);
+    std::string commandLine = "\"" + exe + "\"";
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION info = {};
+    if (!CreateProcessA(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(),
+                        &startup, &info))
+        return false;
+    CloseHandle(info.hThread);
+    process_.reset(info.hProcess);
+    processId_ = info.dwProcessId;
+    main_ = nullptr;
+    return true;
+}
+
+HWND GuiDriver::FindTopLevel(const char* className)
+{
+    struct Search {
+        DWORD processId;
+        const char* className;
+        HWND found;
+    } search = {processId_, className, nullptr};
+    EnumWindows(
+        [](HWND window, LPARAM data) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(data);
+            DWORD owner = 0;
+            GetWindowThreadProcessId(window, &owner);
+            if (owner == s->processId && ClassName(window) == s->className) {
+                s->found = window;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+HWND GuiDriver::MainWindow(DWORD timeoutMs)
+{
+    if (!main_)
+        WaitUntil(timeoutMs, [&] { return (main_ = FindTopLevel("Tw_main")) != nullptr; });
+    return main_;
+}
+
+bool GuiDriver::WaitVisible(DWORD timeoutMs)
+{
+    return WaitUntil(timeoutMs, [&] { return MainWindow(timeoutMs) && IsWindowVisible(main_); });
+}
+
+HWND GuiDriver::Control(int id)
+{
+    return GetDlgItem(MainWindow(), id);
+}
+
+std::string GuiDriver::Text(HWND window)
+{
+    const LRESULT length = Send(window, WM_GETTEXTLENGTH);
+    if (length <= 0)
+        return {};
+    std::string text(static_cast<size_t>(length) + 1, '\0');
+    const LRESULT copied = Send(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()));
+    text.resize(copied > 0 ? static_cast<size_t>(copied) : 0);
+    return text;
+}
+
+std::vector<std::string> GuiDriver::ListLines(int id)
+{
+    std::vector<std::string> lines;
+    HWND list = Control(id);
+    const LRESULT count = Send(list, LB_GETCOUNT);
+    for (LRESULT i = 0; i < count; ++i) {
+        const LRESULT length = Send(list, LB_GETTEXTLEN, static_cast<WPARAM>(i));
+        std::string line(static_cast<size_t>(length > 0 ? length : 0) + 1, '\0');
+        const LRESULT copied = Send(list, LB_GETTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(line.data()));
+        line.resize(copied > 0 ? static_cast<size_t>(copied) : 0);
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+std::vector<std::vector<std::string>> GuiDriver::GridRows(int id)
+{
+    // The grid answers WM_GETTEXT with one line per row, its cells separated by tabs.
+    std::vector<std::vector<std::string>> rows;
+    const std::string text = ControlText(id);
+    size_t start = 0;
+    while (start < text.size()) {
+        const size_t end = text.find("\r\n", start);
+        const std::string line = text.substr(start, end - start);
+        const size_t tab = line.find('\t');
+        rows.push_back({line.substr(0, tab), tab == std::string::npos ? "" : line.substr(tab + 1)});
+        if (end == std::string::npos)
+            break;
+        start = end + 2;
+    }
+    return rows;
+}
+
+SIZE GuiDriver::ClientSize()
+{
+    RECT rect = {};
+    GetClientRect(MainWindow(), &rect);
+    return {rect.right - rect.left, rect.bottom - rect.top};
+}
+
+SIZE GuiDriver::OuterSize()
+{
+    RECT rect = {};
+    GetWindowRect(MainWindow(), &rect);
+    return {rect.right - rect.left, rect.bottom - rect.top};
+}
+
+void GuiDriver::Click(int id)
+{
+    PostMessageA(Control(id), BM_CLICK, 0, 0);
+}
+
+void GuiDriver::ClickAt(HWND window, int x, int y)
+{
+    // A real click activates the window first; without that the dialog would hand the focus
+    // back to its last control when it becomes active.
+    SetForegroundWindow(MainWindow());
+    Send(MainWindow(), WM_NULL);
+    Send(window, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));
+    Send(window, WM_LBUTTONUP, 0, MAKELPARAM(x, y));
+}
+
+void GuiDriver::Type(HWND window, const std::string& text)
+{
+    for (char c : text)
+        PostMessageA(window, WM_CHAR, static_cast<unsigned char>(c), 1);
+    PostMessageA(window, WM_KEYDOWN, VK_RETURN, 1);
+}
+
+void GuiDriver::PressKey(HWND window, WPARAM key)
+{
+    PostMessageA(window, WM_KEYDOWN, key, 1);
+}
+
+std::optional<MessageBoxSeen> GuiDriver::WaitForMessageBox(DWORD timeoutMs)
+{
+    HWND box = nullptr;
+    if (!WaitUntil(timeoutMs, [&] { return (box = FindTopLevel("#32770")) != nullptr && IsWindowVisible(box); }))
+        return std::nullopt;
+    // The text of a message box is the static control with id 0xFFFF.
+    return MessageBoxSeen{box, Text(box), Text(GetDlgItem(box, 0xFFFF))};
+}
+
+bool GuiDriver::PressOk(const MessageBoxSeen& box, DWORD timeoutMs)
+{
+    PostMessageA(GetDlgItem(box.window, IDOK), BM_CLICK, 0, 0);
+    return WaitUntil(timeoutMs, [&] { return !IsWindow(box.window); });
+}
+
+bool GuiDriver::Screenshot(const std::string& path)
+{
+    // A window just shown may not have painted yet; paint it now, then let the X server catch up.
+    for (HWND window : {FindTopLevel("#32770"), MainWindow(0)})
+        if (window)
+            RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    Sleep(200);
+    return SaveScreenshot(path);
+}
+
+std::optional<DWORD> GuiDriver::WaitForExit(DWORD timeoutMs)
+{
+    if (!process_ || WaitForSingleObject(process_.get(), timeoutMs) != WAIT_OBJECT_0)
+        return std::nullopt;
+    DWORD code = 0;
+    GetExitCodeProcess(process_.get(), &code);
+    return code;
+}
+
+COLORREF PixelAt(HWND window, int x, int y)
+{
+    POINT point = {x, y};
+    ClientToScreen(window, &point);
+    HDC screen = GetDC(nullptr);
+    const COLORREF color = GetPixel(screen, point.x, point.y);
+    ReleaseDC(nullptr, screen);
+    return color;
+}
+
+bool SaveScreenshot(const std::string& path)
+{
+    const int width = GetSystemMetrics(SM_CXSCREEN);
+    const int height = GetSystemMetrics(SM_CYSCREEN);
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    GdiObject bitmap(CreateCompatibleBitmap(screen, width, height));
+    HGDIOBJ old = SelectObject(memory, bitmap.get());
+    BitBlt(memory, 0, 0, width, height, screen, 0, 0, SRCCOPY);
+    SelectObject(memory, old);
+
+    BITMAPINFOHEADER header = {};
+    header.biSize = sizeof(header);
+    header.biWidth = width;
+    header.biHeight = height;
+    header.biPlanes = 1;
+    header.biBitCount = 24;
+    header.biCompression = BI_RGB;
+    const DWORD stride = (static_cast<DWORD>(width) * 3 + 3) & ~3u;
+    std::string pixels(static_cast<size_t>(stride) * static_cast<size_t>(height), '\0');
+    const int lines = GetDIBits(memory, static_cast<HBITMAP>(bitmap.get()), 0, static_cast<UINT>(height),
+                                pixels.data(), reinterpret_cast<BITMAPINFO*>(&header), DIB_RGB_COLORS);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    if (lines != height)
+        return false;
+
+    BITMAPFILEHEADER file = {};
+    file.bfType = 0x4D42;
+    file.bfOffBits = sizeof(file) + sizeof(header);
+    file.bfSize = file.bfOffBits + static_cast<DWORD>(pixels.size());
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(&file), sizeof(file));
+    out.write(reinterpret_cast<const char*>(&header), sizeof(header));
+    out.write(pixels.data(), static_cast<std::streamsize>(pixels.size()));
+    return static_cast<bool>(out);
+}

@@ -1,0 +1,93 @@
+// Drives the real tool from another process: starts it, finds its window, reads controls,
+// clicks buttons and answers message boxes. The tool pumps no messages while a run works, so
+// every read goes through SendMessageTimeout.
+#pragma once
+
+#include "util/handles.h"
+
+#include <windows.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+// Polls until done() holds; false on time-out.
+template <typename Done>
+bool WaitUntil(DWORD timeoutMs, Done done)
+{
+    const ULONGLONG end = GetTickCount64() + timeoutMs;
+    for (;;) {
+        if (done())
+            return true;
+        if (GetTickCount64() >= end)
+            return false;
+        Sleep(20);
+    }
+}
+
+struct MessageBoxSeen {
+    HWND window = nullptr;
+    std::string caption;
+    std::string text;
+};
+
+class GuiDriver {
+public:
+    GuiDriver() = default;
+    // Ends the tool if it still runs.
+    ~GuiDriver();
+    GuiDriver(const GuiDriver&) = delete;
+    GuiDriver& operator=(const GuiDriver&) = delete;
+
+    // Starts the executable with its own folder as working folder.
+    bool Start(const std::string& exe);
+    // The main window of the tool, once it exists (shown or not).
+    HWND MainWindow(DWORD timeoutMs = 10000);
+    // Waits until the main window is visible.
+    bool WaitVisible(DWORD timeoutMs = 10000);
+
+    HWND Control(int id);
+    std::string Text(HWND window);
+    std::string ControlText(int id) { return Text(Control(id)); }
+    bool IsVisible(int id) { return IsWindowVisible(Control(id)) != FALSE; }
+    bool IsEnabled(int id) { return IsWindowEnabled(Control(id)) != FALSE; }
+    // The lines of a list box, top first.
+    std::vector<std::string> ListLines(int id);
+    // The rows of the farm key grid: each row's two cells.
+    std::vector<std::vector<std::string>> GridRows(int id);
+    // Client size of the main window and outer size.
+    SIZE ClientSize();
+    SIZE OuterSize();
+
+    // Presses a button of the main window.
+    void Click(int id);
+    // A left click at client coordinates of a window.
+    void ClickAt(HWND window, int x, int y);
+    // Types the text into a window, one character message each, then presses Enter. The
+    // messages go through the tool's message loop: wait for their effect.
+    void Type(HWND window, const std::string& text);
+    void PressKey(HWND window, WPARAM key);
+    // A message box of the tool's process, once one is open.
+    std::optional<MessageBoxSeen> WaitForMessageBox(DWORD timeoutMs = 10000);
+    // Presses OK and waits until the box is gone.
+    bool PressOk(const MessageBoxSeen& box, DWORD timeoutMs = 5000);
+
+    // Repaints the tool's windows and saves the screen as a BMP file.
+    bool Screenshot(const std::string& path);
+
+    // Waits for the process to end; its exit code, or nothing on time-out.
+    std::optional<DWORD> WaitForExit(DWORD timeoutMs = 10000);
+
+private:
+    HWND FindTopLevel(const char* className);
+
+    KernelHandle process_;
+    DWORD processId_ = 0;
+    HWND main_ = nullptr;
+};
+
+// The colour of a screen pixel at client coordinates of a window.
+COLORREF PixelAt(HWND window, int x, int y);
+
+// Saves the whole screen as a 24-bit BMP file.
+bool SaveScreenshot(const std::string& path);
