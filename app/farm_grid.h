@@ -20,6 +20,8 @@ public:
     GridRows& Rows() { return rows_; }
     // Shows changed rows.
     void Refresh();
+    // Takes over a key that is still being typed.
+    void FinishEditing() { EndEdit(true); }
 
     explicit FarmGrid(HWND window);
 

@@ -6,8 +6,12 @@
 #include "app/messages.h"
 #include "app/startup.h"
 #include "resources/resource.h"
+#include "update/u_constants.h"
+#include "util/files.h"
 #include "util/text.h"
 #include "util/versions.h"
+
+#include <shellapi.h>
 
 #include <commctrl.h>
 
@@ -16,6 +20,7 @@
 namespace {
 
 constexpr int kListExtent = 1000;
+constexpr int kRefusedOuterHeight = 187;
 constexpr int kHeadlinePoints = 10;
 constexpr COLORREF kNavy = RGB(0, 0, 128);
 constexpr COLORREF kRed = RGB(255, 0, 0);
@@ -79,6 +84,8 @@ bool Tw_main::Create()
     if (!window_)
         return false;
     ShowWindow(window_, SW_SHOW);
+    UpdateWindow(window_);
+    FormShow();
     return true;
 }
 
@@ -187,6 +194,120 @@ void Tw_main::FormCreate()
         ShowError(error);
 }
 
+// The version gate: an update older than the installation is refused.
+void Tw_main::FormShow()
+{
+    if (!IsWindowEnabled(Control(IDC_BTN_START)) || !context_.HasProgramFiles)
+        return;
+    try {
+        if (IsUpdatePossible(context_))
+            return;
+    } catch (const std::exception& error) {
+        ShowError(error.what());
+        return;
+    }
+    SetText(IDC_LBL_INFO, FormatText(IDS_REFUSED_HEADLINE, {context_.InstalledVersion, context_.UpdateVersion}));
+    ShowInfo(FormatText(IDS_REFUSED_BOX, {context_.InstalledVersion, context_.UpdateVersion}));
+    Enable(IDC_BTN_START, false);
+    for (int id : {IDC_LISTBOX1, IDC_LABEL5, IDC_LABEL3, IDC_LABEL4, IDC_S_GRID})
+        Show(id, false);
+    RECT outer;
+    GetWindowRect(window_, &outer);
+    SetWindowPos(window_, nullptr, 0, 0, outer.right - outer.left, kRefusedOuterHeight,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    Enable(IDC_CB_NEUSTART, true);
+}
+
+void Tw_main::btn_startClick()
+{
+    // A key still in its editor counts as typed.
+    Grid().FinishEditing();
+    RunUpdate(context_, *this);
+}
+
+void Tw_main::btn_closeClick()
+{
+    const std::string program = context_.ProgramPath + names::kMainExe;
+    if (IsDlgButtonChecked(window_, IDC_CB_NEUSTART) == BST_CHECKED && FileExists(program))
+        ShellExecuteA(window_, nullptr, program.c_str(), nullptr, context_.ProgramPath.c_str(), SW_SHOWMAXIMIZED);
+    FormClose();
+    DestroyWindow(window_);
+}
+
+void Tw_main::lbl_infoDblClick()
+{
+    Enable(IDC_BTN_START, true);
+}
+
+int Tw_main::RowCount()
+{
+    return Grid().Rows().RowCount();
+}
+
+std::string Tw_main::Cell(int column, int row)
+{
+    return Grid().Rows().Cell(column, row);
+}
+
+void Tw_main::ShowBusy(bool busy)
+{
+    Show(IDC_BUSY, busy);
+}
+
+void Tw_main::SetWaitCursor(bool wait)
+{
+    waitCursor_ = wait;
+    SetCursor(LoadCursor(nullptr, wait ? IDC_WAIT : IDC_ARROW));
+}
+
+void Tw_main::ClearLog()
+{
+    SendMessageA(Control(IDC_LISTBOX1), LB_RESETCONTENT, 0, 0);
+}
+
+void Tw_main::EnableControls(bool enabled)
+{
+    Enable(IDC_BTN_START, enabled);
+    Enable(IDC_BTN_CLOSE, enabled);
+    if (context_.ReplacePlausi)
+        Enable(IDC_S_GRID, enabled);
+}
+
+void Tw_main::Repaint()
+{
+    RedrawWindow(window_, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+}
+
+void Tw_main::ShowInfo(const std::string& text)
+{
+    ::ShowInfo(text);
+}
+
+void Tw_main::ShowError(const std::string& text)
+{
+    ::ShowError(text);
+}
+
+void Tw_main::SetHeadline(const std::string& text)
+{
+    SetText(IDC_LBL_INFO, text);
+}
+
+void Tw_main::EnableStart(bool enabled)
+{
+    Enable(IDC_BTN_START, enabled);
+}
+
+void Tw_main::EnableRestartBox(bool enabled)
+{
+    Enable(IDC_CB_NEUSTART, enabled);
+}
+
+void Tw_main::ShowPlainMessage(const std::string& text)
+{
+    MessageBoxA(window_, text.c_str(), LoadText(IDS_APP_TITLE).c_str(), MB_OK);
+}
+
 void Tw_main::FormClose()
 {
     context_.CatalogList.clear();
@@ -216,10 +337,26 @@ INT_PTR Tw_main::Handle(UINT message, WPARAM wParam, LPARAM lParam)
         SetBkMode(dc, TRANSPARENT);
         return reinterpret_cast<INT_PTR>(GetSysColorBrush(COLOR_BTNFACE));
     }
+    case WM_SETCURSOR:
+        if (waitCursor_) {
+            SetCursor(LoadCursor(nullptr, IDC_WAIT));
+            SetWindowLongPtrA(window_, DWLP_MSGRESULT, TRUE);
+            return TRUE;
+        }
+        return FALSE;
     case WM_COMMAND:
-        if (LOWORD(wParam) == IDC_BTN_CLOSE && HIWORD(wParam) == BN_CLICKED) {
-            FormClose();
-            DestroyWindow(window_);
+        switch (LOWORD(wParam)) {
+        case IDC_BTN_START:
+            if (HIWORD(wParam) == BN_CLICKED)
+                btn_startClick();
+            return TRUE;
+        case IDC_BTN_CLOSE:
+            if (HIWORD(wParam) == BN_CLICKED)
+                btn_closeClick();
+            return TRUE;
+        case IDC_LBL_INFO:
+            if (HIWORD(wParam) == STN_DBLCLK)
+                lbl_infoDblClick();
             return TRUE;
         }
         return FALSE;

@@ -1,6 +1,7 @@
 // The main window w_main: shows the update context, the farm key grid and the status list.
 #pragma once
 
+#include "app/update_run.h"
 #include "update/u_context.h"
 #include "update/u_log.h"
 #include "util/handles.h"
@@ -11,7 +12,7 @@
 
 class FarmGrid;
 
-class Tw_main : public LogSink {
+class Tw_main : public LogSink, private RunView {
 public:
     static constexpr char kClassName[] = "Tw_main";
 
@@ -27,6 +28,7 @@ public:
     // The status list.
     void AddLine(const std::string& text) override;
     bool ShowsDebug() const override { return context_.DebugInfo; }
+    void ShowPlainMessage(const std::string& text) override;
 
 private:
     static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -34,7 +36,26 @@ private:
 
     void SetUpControls();
     void FormCreate();
+    void FormShow();
     void FormClose();
+    void btn_startClick();
+    void btn_closeClick();
+    void lbl_infoDblClick();
+
+    // What the update run sees of the window.
+    int RowCount() override;
+    std::string Cell(int column, int row) override;
+    void ShowBusy(bool busy) override;
+    void SetWaitCursor(bool wait) override;
+    void ClearLog() override;
+    void EnableControls(bool enabled) override;
+    void Repaint() override;
+    void ShowInfo(const std::string& text) override;
+    void ShowError(const std::string& text) override;
+    void SetHeadline(const std::string& text) override;
+    void EnableStart(bool enabled) override;
+    void EnableRestartBox(bool enabled) override;
+
     void OnSize();
     HWND Control(int id) const { return GetDlgItem(window_, id); }
     void SetText(int id, const std::string& text) { SetWindowTextA(Control(id), text.c_str()); }
@@ -48,6 +69,7 @@ private:
     ScopedLogSink logSink_;
     GdiObject boldFont_;
     GdiObject headlineFont_;
+    bool waitCursor_ = false;
     // Distances of the bottom row to the bottom and right edges, kept when the height changes.
     int bottomRowOffset_ = 0;
     int checkBoxRightOffset_ = 0;

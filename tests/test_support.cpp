@@ -89,3 +89,22 @@ RegistryScratch::~RegistryScratch()
 {
     RemoveDemoRegistry();
 }
+
+bool RecordingSink::Contains(const std::string& text) const
+{
+    for (const std::string& line : lines)
+        if (line.find(text) != std::string::npos)
+            return true;
+    return false;
+}
+
+ScratchContext::ScratchContext()
+{
+    for (const char* folder : {"Update", "Kolvano", "AppData", "Temp"})
+        CreateDirectoryA((root / folder).c_str(), nullptr);
+    context.UpdatePath = root / "Update\\";
+    context.ProgramPath = root / "Kolvano\\";
+    context.AppDataPath = root / "AppData\\";
+    context.TempPath = root / "Temp\\";
+    CopyFileA((BinFolder() + "pbfdec.dll").c_str(), (context.UpdatePath + "pbfdec.dll").c_str(), FALSE);
+}

@@ -2,8 +2,11 @@
 #pragma once
 
 #include "demo/installation.h"
+#include "update/u_context.h"
+#include "update/u_log.h"
 
 #include <string>
+#include <vector>
 
 // Folder of the running test executable, with a trailing backslash.
 std::string ExeFolder();
@@ -46,4 +49,30 @@ public:
     ~RegistryScratch();
     RegistryScratch(const RegistryScratch&) = delete;
     RegistryScratch& operator=(const RegistryScratch&) = delete;
+};
+
+// A status sink that records lines (newest first) and plain boxes.
+class RecordingSink : public LogSink {
+public:
+    explicit RecordingSink(bool debug = false) : debug_(debug), registered_(*this) {}
+    void AddLine(const std::string& text) override { lines.insert(lines.begin(), text); }
+    bool ShowsDebug() const override { return debug_; }
+    void ShowPlainMessage(const std::string& text) override { boxes.push_back(text); }
+    // True when some line contains the text.
+    bool Contains(const std::string& text) const;
+
+    std::vector<std::string> lines;
+    std::vector<std::string> boxes;
+
+private:
+    bool debug_;
+    ScopedLogSink registered_;
+};
+
+// A context whose folders are fresh scratch folders: update folder with the library, an
+// installation folder, an application-data folder and a temp folder of its own.
+struct ScratchContext {
+    ScratchContext();
+    ScratchFolder root;
+    UpdateContext context;
 };

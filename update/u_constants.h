@@ -30,6 +30,16 @@ inline constexpr char kOldFarmPrefix[] = "BNR";
 // Shell special folders.
 inline constexpr int kCsidlAppData = 26;
 
+// Temp files, in TempPath.
+inline constexpr char kTempCnd[] = "DATEN_CSV.CND";
+inline constexpr char kTempPlain[] = "DATEN_CSV.TXT";
+inline constexpr char kTempEdited[] = "DATEN_CSV_M.TXT";
+inline constexpr char kTempPlausi[] = "CSV_PLAUSI.TXT";
+
+// Farm files, below ProgramPath + farm folder.
+inline constexpr char kFarmCsvFolder[] = "\\CSV-Dateien\\";
+inline constexpr char kFarmDataFile[] = "CSV_ALL_DAT.CND";
+
 // Encryption library in the update folder and its exports.
 inline constexpr char kPbfLibrary[] = "pbfdec.dll";
 inline constexpr char kDecryptExport[] = "FileDecryptA";

@@ -32,3 +32,9 @@ void LogDebug(const std::string& text)
 {
     WriteLog(text, kLogDebug);
 }
+
+void ShowPlainMessage(const std::string& text)
+{
+    if (g_sink)
+        g_sink->ShowPlainMessage(text);
+}

@@ -1,5 +1,6 @@
 // The status log as the update operations see it: lines go to whichever sink is registered
-// (the main window's status list, or a test's recorder).
+// (the main window's status list, or a test's recorder). The same sink shows the one plain
+// message box that operations raise themselves.
 #pragma once
 
 #include <string>
@@ -11,6 +12,8 @@ public:
     virtual void AddLine(const std::string& text) = 0;
     // Whether debug lines are shown.
     virtual bool ShowsDebug() const = 0;
+    // A plain modal box with the text and an OK button.
+    virtual void ShowPlainMessage(const std::string& text) = 0;
 };
 
 // Registers the sink for as long as the object lives.
@@ -31,3 +34,6 @@ enum LogLevel : unsigned char { kLogAlways = 0, kLogDebug = 1 };
 void WriteLog(const std::string& text, unsigned char level);
 void Log(const std::string& text);
 void LogDebug(const std::string& text);
+
+// Shows the text in a plain modal box through the registered sink.
+void ShowPlainMessage(const std::string& text);

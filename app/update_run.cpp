@@ -1,0 +1,173 @@
+#include "app/update_run.h"
+
+#include "resources/resource.h"
+#include "update/u_constants.h"
+#include "update/u_functions.h"
+#include "update/u_log.h"
+#include "util/files.h"
+#include "util/text.h"
+
+#include <exception>
+#include <functional>
+#include <vector>
+
+namespace {
+
+struct FarmRow {
+    std::string farm;  // column 0 up to the first "|"; empty without one
+    std::string key;
+};
+
+bool IsBlank(const std::string& text)
+{
+    return text.find_first_not_of(" \t\r\n") == std::string::npos;
+}
+
+// The data rows whose farm is not blank, read when a phase begins.
+std::vector<FarmRow> FarmRows(RunView& view)
+{
+    std::vector<FarmRow> rows;
+    const int count = view.RowCount();
+    for (int row = 1; row < count; ++row) {
+        const std::string label = view.Cell(0, row);
+        const size_t bar = label.find('|');
+        FarmRow farmRow{bar == std::string::npos ? std::string() : label.substr(0, bar), view.Cell(1, row)};
+        if (!IsBlank(farmRow.farm))
+            rows.push_back(farmRow);
+    }
+    return rows;
+}
+
+// A per-farm phase: its opening line, its debug lines and how an error in it is reported.
+struct FarmPhase {
+    unsigned int opening;
+    unsigned int begin;
+    unsigned int end;
+    const char* operation;
+    bool blankAfterColon;
+    std::function<bool(const FarmRow&, std::string&)> call;
+};
+
+// Thrown to leave the run after a stop has been shown.
+struct RunStopped {};
+
+class UpdateRun {
+public:
+    UpdateRun(UpdateContext& context, RunView& view) : context_(context), view_(view) {}
+
+    void Run()
+    {
+        view_.ShowBusy(true);
+        view_.ClearLog();
+        view_.EnableControls(false);
+        view_.SetWaitCursor(true);
+        view_.Repaint();
+        try {
+            RunPhases();
+            Succeed();
+        } catch (const RunStopped&) {
+        } catch (const std::exception& error) {
+            StopWithText(error.what());
+        } catch (...) {
+            StopWithText(LoadText(IDS_RUN_UNKNOWN_ERROR));
+        }
+    }
+
+private:
+    void RunPhases()
+    {
+        if (context_.ReplacePlausi || context_.UpdateDataCsvs || context_.RestructureFolders)
+            RunFarmPhase(KeyPhase());
+    }
+
+    FarmPhase KeyPhase()
+    {
+        return {IDS_RUN_KEYS, IDS_RUN_KEY_BEGIN, IDS_RUN_KEY_END, "FIsRightKeyForFile", true,
+                [this](const FarmRow& row, std::string& message) {
+                    LogDebug(LoadText(IDS_RUN_KEY_CALL));
+                    const std::string dataFile =
+                        context_.ProgramPath + row.farm + names::kFarmCsvFolder + names::kFarmDataFile;
+                    return FIsRightKeyForFile(context_, row.farm, dataFile, row.key, message);
+                }};
+    }
+
+    void RunFarmPhase(const FarmPhase& phase)
+    {
+        Log(LoadText(phase.opening));
+        for (const FarmRow& row : FarmRows(view_)) {
+            LogDebug(FormatText(phase.begin, {row.farm}));
+            bool ok = false;
+            try {
+                ok = phase.call(row, message_);
+            } catch (const std::exception& error) {
+                StopWithError(phase, row.farm, error.what());
+            } catch (...) {
+                StopWithError(phase, row.farm, LoadText(IDS_RUN_UNKNOWN_ERROR));
+            }
+            if (!ok)
+                StopWithMessage();
+            LogDebug(FormatText(phase.end, {row.farm}));
+        }
+    }
+
+    void StopWithMessage()
+    {
+        Log(message_);
+        view_.SetWaitCursor(false);
+        view_.ShowError(message_);
+        view_.EnableControls(true);
+        view_.ShowBusy(false);
+        throw RunStopped{};
+    }
+
+    [[noreturn]] void StopWithError(const FarmPhase& phase, const std::string& farm, const std::string& error)
+    {
+        view_.SetWaitCursor(false);
+        view_.EnableControls(true);
+        Log(FormatText(IDS_RUN_EXCEPTION, {phase.operation, farm}));
+        Log(FormatText(phase.blankAfterColon ? IDS_RUN_EXCEPTION_TEXT_BLANK : IDS_RUN_EXCEPTION_TEXT, {error}));
+        view_.ShowBusy(false);
+        throw RunStopped{};
+    }
+
+    // An error that no phase handles: shown in a box, and the window is usable again.
+    void StopWithText(const std::string& text)
+    {
+        view_.SetWaitCursor(false);
+        view_.EnableControls(true);
+        view_.ShowBusy(false);
+        Log(text);
+        view_.ShowError(text);
+    }
+
+    void Succeed()
+    {
+        const std::string success = LoadText(IDS_RUN_SUCCESS);
+        view_.SetWaitCursor(false);
+        view_.EnableControls(true);
+        view_.ShowBusy(false);
+        Log(success);
+        view_.ShowInfo(success);
+        view_.SetHeadline(FormatText(IDS_RUN_VERSIONS, {context_.InstalledVersion, context_.UpdateVersion}));
+        view_.EnableStart(false);
+        view_.EnableRestartBox(true);
+    }
+
+    UpdateContext& context_;
+    RunView& view_;
+    // One message per run, handed to every operation and never cleared.
+    std::string message_;
+};
+
+}  // namespace
+
+void RunUpdate(UpdateContext& context, RunView& view)
+{
+    if (!FileExists(context.UpdatePath + names::kPbfLibrary)) {
+        const std::string text = LoadText(IDS_RUN_NO_LIBRARY);
+        Log(text);
+        view.ShowError(text);
+        return;
+    }
+    UpdateRun(context, view).Run();
+}

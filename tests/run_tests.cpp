@@ -1,0 +1,119 @@
+// The update run's sequence against a recording view: gates, stops and the success report.
+#include "app/update_run.h"
+#include "tests/test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+namespace {
+
+// Records what the run does to the window, in order.
+class RecordingView : public RunView {
+public:
+    std::vector<std::vector<std::string>> rows = {{"Betriebsnummer", "Schl\xFCssel"}, {"", ""}};
+    std::vector<std::string> events;
+
+    int RowCount() override { return static_cast<int>(rows.size()); }
+    std::string Cell(int column, int row) override { return rows[row][column]; }
+    void ShowBusy(bool busy) override { events.push_back(busy ? "busy" : "idle"); }
+    void SetWaitCursor(bool wait) override { events.push_back(wait ? "hourglass" : "arrow"); }
+    void ClearLog() override { events.push_back("clear"); }
+    void EnableControls(bool enabled) override { events.push_back(enabled ? "controls on" : "controls off"); }
+    void Repaint() override { events.push_back("repaint"); }
+    void ShowInfo(const std::string& text) override { events.push_back("info: " + text); }
+    void ShowError(const std::string& text) override { events.push_back("error: " + text); }
+    void SetHeadline(const std::string& text) override { events.push_back("headline: " + text); }
+    void EnableStart(bool enabled) override { events.push_back(enabled ? "start on" : "start off"); }
+    void EnableRestartBox(bool enabled) override { events.push_back(enabled ? "box on" : "box off"); }
+};
+
+using Lines = std::vector<std::string>;
+
+class RunTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        context().InstalledVersion = "7.00.01.00";
+        context().UpdateVersion = "7.00.02.02";
+    }
+    UpdateContext& context() { return scratch_.context; }
+    void AddFarm(const DemoFarm& farm)
+    {
+        demo_.AddFarm(farm, DemoDataCsv(farm));
+        // As the grid fills: the design-time empty row first.
+        const std::vector<std::string> row = {farm.FarmId() + "|" + farm.description + "|Erstantrag", farm.key};
+        if (view_.rows.size() == 2 && view_.rows[1][0].empty())
+            view_.rows[1] = row;
+        else
+            view_.rows.push_back(row);
+    }
+
+    ScratchContext scratch_;
+    DemoInstallation demo_{scratch_.root.path(), BinFolder()};
+    RecordingSink sink_;
+    RecordingView view_;
+};
+
+const Lines kPreparation = {"busy", "clear", "controls off", "hourglass", "repaint"};
+
+Lines Concat(Lines first, const Lines& second)
+{
+    first.insert(first.end(), second.begin(), second.end());
+    return first;
+}
+
+}  // namespace
+
+TEST_F(RunTest, MissingLibraryStopsBeforeAnythingChanges)
+{
+    ASSERT_TRUE(DeleteFileA((context().UpdatePath + "pbfdec.dll").c_str()));
+    RunUpdate(context(), view_);
+    const std::string text = "DLL (pbfdec.dll) f\xFCr Entschl\xFCsselung nicht gefunden, Update wird abgebrochen!";
+    EXPECT_EQ(sink_.lines, Lines{text});
+    EXPECT_EQ(view_.events, Lines{"error: " + text}) << "no busy indicator, the list is not emptied";
+}
+
+TEST_F(RunTest, NothingToDoEndsWithTheSuccessReport)
+{
+    RunUpdate(context(), view_);
+    EXPECT_EQ(sink_.lines, Lines{"Die Dateien wurden erfolgreich aktualisiert."});
+    EXPECT_EQ(view_.events,
+              Concat(kPreparation, {"arrow", "controls on", "idle", "info: Die Dateien wurden erfolgreich aktualisiert.",
+                                    "headline: Installierte Version = 7.00.01.00, Update-Version = 7.00.02.02",
+                                    "start off", "box on"}));
+}
+
+TEST_F(RunTest, KeyVerificationStopsAtTheFirstWrongKey)
+{
+    context().UpdateDataCsvs = true;
+    AddFarm({"BNR1", "100_1_1", "eins", "a"});
+    AddFarm({"BNR2", "200_1_1", "zwei", "b"});
+    AddFarm({"BNR3", "300_1_1", "drei", "c"});
+    view_.rows[2][1] = "falsch";
+    RunUpdate(context(), view_);
+    const std::string message = "Fehler bei Schl\xFCsselpr\xFC" "fung (BNR2_200_1_1): Falscher Schl\xFCssel.";
+    EXPECT_EQ(sink_.lines, (Lines{message, "Bitte warten, Schl\xFC" "ssel werden \xFC" "berpr\xFC" "ft..."}));
+    EXPECT_EQ(view_.events, Concat(kPreparation, {"arrow", "error: " + message, "controls on", "idle"}));
+}
+
+TEST_F(RunTest, KeyVerificationDebugLinesAndSkippedRows)
+{
+    RecordingSink debug(true);
+    context().RestructureFolders = true;
+    AddFarm({"BNR1", "100_1_1", "eins", "a"});
+    view_.rows.push_back({"   |blank farm|", "x"});
+    view_.rows.push_back({"no bar at all", "x"});
+    RunUpdate(context(), view_);
+    const Lines expected = {"Bitte warten, Schl\xFC" "ssel werden \xFC" "berpr\xFC" "ft...",
+                            "FIsRightKeyForFile Beginn f\xFCr BNR1_100_1_1", "  rufe FIsRightKeyForFile...",
+                            "FCheckKeyList Ende f\xFCr BNR1_100_1_1"};
+    // Newest first; the key check's own debug lines sit between the call and the end line.
+    EXPECT_EQ(debug.lines.back(), expected[0]);
+    EXPECT_EQ(debug.lines[debug.lines.size() - 2], expected[1]);
+    EXPECT_EQ(debug.lines[debug.lines.size() - 3], expected[2]);
+    EXPECT_EQ(debug.lines[1], expected[3]);
+    EXPECT_EQ(debug.lines[0], "Die Dateien wurden erfolgreich aktualisiert.");
+    EXPECT_FALSE(debug.Contains("blank farm"));
+    EXPECT_FALSE(debug.Contains("no bar"));
+}
