@@ -22,7 +22,7 @@ std::string BinFolder()
 
 std::string FixtureFolder()
 {
-    return ExeFolder() + "fixtures\\";
+    return ExeFolder() + "..\\stubs\\";
 }
 
 ScratchFolder::ScratchFolder()

@@ -12,7 +12,7 @@
 std::string ExeFolder();
 // build\bin\: the tool and the encryption library.
 std::string BinFolder();
-// build\tests\fixtures\: executables with known version resources.
+// build\stubs\: executables with known version resources.
 std::string FixtureFolder();
 
 // A fresh folder below the temp folder, removed with everything in it when the object goes.

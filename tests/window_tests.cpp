@@ -1,6 +1,6 @@
 // The real tool under Xvfb, driven from outside its process: start-up as the user sees it.
 #include "resources/resource.h"
-#include "tests/gui_driver.h"
+#include "demo/gui_driver.h"
 #include "tests/test_support.h"
 #include "util/files.h"
 #include "util/versions.h"

@@ -1,5 +1,8 @@
-#include "tests/gui_driver.h"
+#include "demo/gui_driver.h"
 
+#include "resources/resource.h"
+
+#include <algorithm>
 #include <fstream>
 
 namespace {
@@ -12,6 +15,31 @@ LRESULT Send(HWND window, UINT message, WPARAM wParam = 0, LPARAM lParam = 0)
     if (!SendMessageTimeoutA(window, message, wParam, lParam, SMTO_ABORTIFHUNG, kReadTimeoutMs, &result))
         return -1;
     return static_cast<LRESULT>(result);
+}
+
+// Texts are read as UTF-16, which crosses the process boundary unchanged, and converted to
+// code page 1252 here. The buffer leaves room beyond the announced length, since a length
+// asked for separately may be counted in other units than the text that is then copied.
+std::string ReadText(HWND window, UINT lengthMessage, UINT textMessage, WPARAM item)
+{
+    DWORD_PTR length = 0;
+    if (!SendMessageTimeoutW(window, lengthMessage, lengthMessage == WM_GETTEXTLENGTH ? 0 : item, 0,
+                             SMTO_ABORTIFHUNG, kReadTimeoutMs, &length) ||
+        static_cast<LRESULT>(length) <= 0)
+        return {};
+    std::wstring wide(static_cast<size_t>(length) * 2 + 16, L'\0');
+    const WPARAM wParam = textMessage == WM_GETTEXT ? wide.size() : item;
+    DWORD_PTR copied = 0;
+    if (!SendMessageTimeoutW(window, textMessage, wParam, reinterpret_cast<LPARAM>(wide.data()), SMTO_ABORTIFHUNG,
+                             kReadTimeoutMs, &copied) ||
+        static_cast<LRESULT>(copied) <= 0)
+        return {};
+    wide.resize(std::min(static_cast<size_t>(copied), wide.size()));
+    const int size = WideCharToMultiByte(1252, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr,
+                                         nullptr);
+    std::string text(static_cast<size_t>(size), '\0');
+    WideCharToMultiByte(1252, 0, wide.data(), static_cast<int>(wide.size()), text.data(), size, nullptr, nullptr);
+    return text;
 }
 
 std::string ClassName(HWND window)
@@ -35,12 +63,23 @@ bool GuiDriver::Start(const std::string& exe)
 {
     const std::string folder = exe.substr(0, exe.find_last_of('\\') + 1);
     std::string commandLine = "\"" + exe + "\"";
+    if (!job_) {
+        job_.reset(CreateJobObjectA(nullptr, nullptr));
+        JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
+        limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+        SetInformationJobObject(job_.get(), JobObjectExtendedLimitInformation, &limits, sizeof(limits));
+    }
+    // No standard handles: a pipe of the caller would otherwise stay open while the tool runs.
     STARTUPINFOA startup = {};
     startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESTDHANDLES;
     PROCESS_INFORMATION info = {};
-    if (!CreateProcessA(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(),
-                        &startup, &info))
+    if (!CreateProcessA(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr,
+                        folder.c_str(), &startup, &info))
         return false;
+    if (job_)
+        AssignProcessToJobObject(job_.get(), info.hProcess);
+    ResumeThread(info.hThread);
     CloseHandle(info.hThread);
     process_.reset(info.hProcess);
     processId_ = info.dwProcessId;
@@ -89,13 +128,7 @@ HWND GuiDriver::Control(int id)
 
 std::string GuiDriver::Text(HWND window)
 {
-    const LRESULT length = Send(window, WM_GETTEXTLENGTH);
-    if (length <= 0)
-        return {};
-    std::string text(static_cast<size_t>(length) + 1, '\0');
-    const LRESULT copied = Send(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()));
-    text.resize(copied > 0 ? static_cast<size_t>(copied) : 0);
-    return text;
+    return ReadText(window, WM_GETTEXTLENGTH, WM_GETTEXT, 0);
 }
 
 std::vector<std::string> GuiDriver::ListLines(int id)
@@ -103,13 +136,8 @@ std::vector<std::string> GuiDriver::ListLines(int id)
     std::vector<std::string> lines;
     HWND list = Control(id);
     const LRESULT count = Send(list, LB_GETCOUNT);
-    for (LRESULT i = 0; i < count; ++i) {
-        const LRESULT length = Send(list, LB_GETTEXTLEN, static_cast<WPARAM>(i));
-        std::string line(static_cast<size_t>(length > 0 ? length : 0) + 1, '\0');
-        const LRESULT copied = Send(list, LB_GETTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(line.data()));
-        line.resize(copied > 0 ? static_cast<size_t>(copied) : 0);
-        lines.push_back(line);
-    }
+    for (LRESULT i = 0; i < count; ++i)
+        lines.push_back(ReadText(list, LB_GETTEXTLEN, LB_GETTEXT, static_cast<WPARAM>(i)));
     return lines;
 }
 
@@ -185,6 +213,31 @@ bool GuiDriver::PressOk(const MessageBoxSeen& box, DWORD timeoutMs)
 {
     PostMessageA(GetDlgItem(box.window, IDOK), BM_CLICK, 0, 0);
     return WaitUntil(timeoutMs, [&] { return !IsWindow(box.window); });
+}
+
+std::vector<std::string> GuiDriver::RunUpdate(DWORD timeoutMs)
+{
+    std::vector<std::string> texts;
+    HWND close = Control(IDC_BTN_CLOSE);
+    Click(IDC_BTN_START);
+    // The run has begun once Beenden is disabled or a box is open (a missing library).
+    WaitUntil(timeoutMs, [&] { return !IsWindowEnabled(close) || FindTopLevel("#32770"); });
+    WaitUntil(timeoutMs, [&] {
+        if (HWND box = FindTopLevel("#32770")) {
+            if (IsWindowVisible(box)) {
+                texts.push_back(Text(GetDlgItem(box, 0xFFFF)));
+                PressOk(MessageBoxSeen{box, {}, {}});
+            }
+            return false;
+        }
+        if (!IsWindowEnabled(close))
+            return false;
+        // Beenden comes back just before the closing box opens: the run is over only when the
+        // window answers again from its own message loop with no box open.
+        Send(MainWindow(), WM_NULL);
+        return FindTopLevel("#32770") == nullptr;
+    });
+    return texts;
 }
 
 bool GuiDriver::Screenshot(const std::string& path)

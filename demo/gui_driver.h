@@ -72,6 +72,10 @@ public:
     // Presses OK and waits until the box is gone.
     bool PressOk(const MessageBoxSeen& box, DWORD timeoutMs = 5000);
 
+    // Presses Start and answers every message box with OK until the run is over; the texts of
+    // the boxes in order. Only calls that need no answer from the busy window are used meanwhile.
+    std::vector<std::string> RunUpdate(DWORD timeoutMs = 120000);
+
     // Repaints the tool's windows and saves the screen as a BMP file.
     bool Screenshot(const std::string& path);
 
@@ -81,6 +85,8 @@ public:
 private:
     HWND FindTopLevel(const char* className);
 
+    // The tool runs in a job that ends it when the driver's process ends, even by a crash.
+    KernelHandle job_;
     KernelHandle process_;
     DWORD processId_ = 0;
     HWND main_ = nullptr;

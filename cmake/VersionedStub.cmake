@@ -1,0 +1,18 @@
+# Stand-ins for the product's main executable, each with a chosen file version (or none),
+# built into build/stubs/. The tests use them as fixtures, the demo as installed and new program.
+set(STUB_OUTPUT_DIR ${CMAKE_BINARY_DIR}/stubs)
+add_custom_target(stubs)
+
+function(add_versioned_stub name)
+    if(ARGC GREATER 1)
+        set(STUB_VERSION_NUMBERS ${ARGV1})
+        set(rc_file ${CMAKE_CURRENT_BINARY_DIR}/${name}.rc)
+        configure_file(${CMAKE_SOURCE_DIR}/cmake/stub_version.rc.in ${rc_file} @ONLY)
+        add_executable(${name} WIN32 ${CMAKE_SOURCE_DIR}/demo/stub_main.cpp ${rc_file})
+    else()
+        add_executable(${name} WIN32 ${CMAKE_SOURCE_DIR}/demo/stub_main.cpp)
+    endif()
+    set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${STUB_OUTPUT_DIR})
+    target_link_libraries(${name} PRIVATE kv_options)
+    add_dependencies(stubs ${name})
+endfunction()

@@ -1,0 +1,132 @@
+// Update runs in the real window, driven from outside: what the user sees and what stays on disk.
+#include "resources/resource.h"
+#include "demo/gui_driver.h"
+#include "tests/test_support.h"
+#include "util/files.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using Lines = std::vector<std::string>;
+
+const std::string kSuccess = "Die Dateien wurden erfolgreich aktualisiert.";
+const std::string kCheckingKeys = "Bitte warten, Schl\xFC" "ssel werden \xFC" "berpr\xFC" "ft...";
+
+class RunWindowTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        demo_.Register();
+        demo_.ShipTool();
+        for (const DemoFarm& farm : farms_)
+            demo_.AddFarm(farm, DemoDataCsv(farm));
+        demo_.InstallCopy(FixtureFolder() + "version_7_0_1_0.exe", "kolvano3.exe");
+        demo_.ShipCopy(FixtureFolder() + "version_7_0_2_2.exe", "kolvano3.exe");
+        demo_.ShipFile("KATALOGE4UPDATE.CSV", "key=\"D40X0U2T2C20L1R1\"; value=\"1\"; enabled=\"1\"\r\n");
+    }
+
+    void Start()
+    {
+        ASSERT_TRUE(tool_.Start(demo_.ToolPath()));
+        ASSERT_TRUE(tool_.WaitVisible());
+    }
+
+    std::string DataFile(const DemoFarm& farm) const
+    {
+        return demo_.ProgramPath() + farm.FarmId() + "\\CSV-Dateien\\CSV_ALL_DAT.CND";
+    }
+
+    RegistryScratch registry_;
+    ScratchFolder scratch_;
+    DemoInstallation demo_{scratch_.path(), BinFolder()};
+    const std::vector<DemoFarm> farms_ = {{"BNR276001", "4711_1_1", "Sommerweide", "Antrag"},
+                                          {"BNR310777", "5230_1_1", "Hofladen#7", "Antrag"}};
+    GuiDriver tool_;
+};
+
+}  // namespace
+
+TEST_F(RunWindowTest, SuccessfulRunReportsAndOffersToStartKolvano)
+{
+    Start();
+    EXPECT_EQ(tool_.RunUpdate(), Lines{kSuccess});
+    EXPECT_EQ(tool_.ListLines(IDC_LISTBOX1), (Lines{kSuccess, kCheckingKeys}));
+    EXPECT_EQ(tool_.ControlText(IDC_LBL_INFO), "Installierte Version = 7.00.01.00, Update-Version = 7.00.02.02");
+    EXPECT_FALSE(tool_.IsEnabled(IDC_BTN_START));
+    EXPECT_TRUE(tool_.IsEnabled(IDC_BTN_CLOSE));
+    EXPECT_TRUE(tool_.IsEnabled(IDC_CB_NEUSTART));
+    EXPECT_FALSE(tool_.IsVisible(IDC_BUSY));
+    tool_.Screenshot(ExeFolder() + "..\\screenshots\\run_finished.bmp");
+
+    // A double click on the headline offers Start again, and the second run goes through too.
+    SendMessageTimeoutA(tool_.Control(IDC_LBL_INFO), WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(5, 5),
+                        SMTO_ABORTIFHUNG, 5000, nullptr);
+    EXPECT_TRUE(WaitUntil(5000, [&] { return tool_.IsEnabled(IDC_BTN_START); }));
+    EXPECT_EQ(tool_.RunUpdate(), Lines{kSuccess});
+
+    // Beenden with the box checked starts the installed program maximised in its folder.
+    SendMessageTimeoutA(tool_.Control(IDC_CB_NEUSTART), BM_SETCHECK, BST_CHECKED, 0, SMTO_ABORTIFHUNG, 5000, nullptr);
+    tool_.Click(IDC_BTN_CLOSE);
+    EXPECT_EQ(tool_.WaitForExit(), 0u);
+    EXPECT_TRUE(WaitUntil(10000, [&] { return FileExists(demo_.ProgramPath() + "started.txt"); }));
+    EXPECT_EQ(ReadFileBytes(demo_.ProgramPath() + "started.txt"), "show=3\r\n");
+}
+
+TEST_F(RunWindowTest, WrongKeyInTheSecondRowStopsWithoutChangingFarms)
+{
+    SetUserString("SOFTWARE\\Orvalis GmbH\\Kolvano\\BNR310777\\5230_1_1", "Key", "Hofladen#8");
+    const std::string before = ReadFileBytes(DataFile(farms_[1]));
+    Start();
+    const std::string message = "Fehler bei Schl\xFCsselpr\xFC" "fung (BNR310777_5230_1_1): Falscher Schl\xFCssel.";
+    EXPECT_EQ(tool_.RunUpdate(), Lines{message});
+    EXPECT_EQ(tool_.ListLines(IDC_LISTBOX1), (Lines{message, kCheckingKeys}));
+    EXPECT_TRUE(tool_.IsEnabled(IDC_BTN_START)) << "the user can correct the key and start again";
+    EXPECT_TRUE(tool_.IsEnabled(IDC_BTN_CLOSE));
+    EXPECT_FALSE(tool_.IsEnabled(IDC_CB_NEUSTART));
+    EXPECT_EQ(ReadFileBytes(DataFile(farms_[1])), before);
+}
+
+TEST_F(RunWindowTest, MissingLibraryChangesNothingElse)
+{
+    ASSERT_TRUE(DeleteFileA((demo_.UpdatePath() + "pbfdec.dll").c_str()));
+    Start();
+    const std::string text = "DLL (pbfdec.dll) f\xFCr Entschl\xFCsselung nicht gefunden, Update wird abgebrochen!";
+    EXPECT_EQ(tool_.RunUpdate(), Lines{text});
+    EXPECT_EQ(tool_.ListLines(IDC_LISTBOX1), Lines{text});
+    EXPECT_TRUE(tool_.IsEnabled(IDC_BTN_START));
+    EXPECT_EQ(tool_.ControlText(IDC_LBL_INFO), "Update f\xFCr Programm Kolvano (7.00.01.00) auf die Version 7.00.02.02");
+}
+
+TEST_F(RunWindowTest, OlderUpdateIsRefusedAndTheWindowShrinks)
+{
+    demo_.InstallCopy(FixtureFolder() + "version_7_0_2_2.exe", "kolvano3.exe");
+    demo_.ShipCopy(FixtureFolder() + "version_7_0_1_0.exe", "kolvano3.exe");
+    ASSERT_TRUE(tool_.Start(demo_.ToolPath()));
+    const auto box = tool_.WaitForMessageBox();
+    ASSERT_TRUE(box.has_value());
+    EXPECT_EQ(box->text, "Die installierte Programmversion ist 7.00.02.02 und kann damit nicht durch dieses "
+                         "Update 7.00.01.00 aktualisiert werden.");
+    ASSERT_TRUE(tool_.PressOk(*box));
+    EXPECT_TRUE(WaitUntil(5000, [&] { return tool_.OuterSize().cy == 187; }));
+    EXPECT_EQ(tool_.ControlText(IDC_LBL_INFO),
+              "Installierte Version = 7.00.02.02, Update-Version = 7.00.01.00, kein Update m\xF6glich.");
+    EXPECT_FALSE(tool_.IsEnabled(IDC_BTN_START));
+    EXPECT_TRUE(tool_.IsEnabled(IDC_CB_NEUSTART));
+    for (int id : {IDC_LISTBOX1, IDC_LABEL5, IDC_LABEL3, IDC_LABEL4, IDC_S_GRID})
+        EXPECT_FALSE(tool_.IsVisible(id)) << id;
+
+    // The bottom row followed the bottom edge: Beenden lies inside the shrunken client area.
+    RECT client;
+    RECT button;
+    GetClientRect(tool_.MainWindow(), &client);
+    GetWindowRect(tool_.Control(IDC_BTN_CLOSE), &button);
+    MapWindowPoints(nullptr, tool_.MainWindow(), reinterpret_cast<POINT*>(&button), 2);
+    EXPECT_EQ(client.bottom - button.bottom, 462 - 450) << "as in the full window, where Beenden ends at 450";
+    tool_.Screenshot(ExeFolder() + "..\\screenshots\\update_refused.bmp");
+
+    // Without a started program, Beenden only closes the tool.
+    tool_.Click(IDC_BTN_CLOSE);
+    EXPECT_EQ(tool_.WaitForExit(), 0u);
+    EXPECT_FALSE(FileExists(demo_.ProgramPath() + "started.txt"));
+}
