@@ -49,7 +49,7 @@ TEST_F(WindowTest, ShowsTheInstallationWithItsFarms)
     demo_.AddFarm({"BNR276001", "4711_1_1", "geheim", "Antrag 2026 Gr\xFCnland"}, "data");
     demo_.AddFarm({"BNR276001", "4712_1_Z", "", "Erg\xE4nzung"}, "data");
     demo_.ShipCopy(FixtureFolder() + "version_7_0_2_2.exe", "kolvano3.exe");
-    demo_.InstallCopy(FixtureFolder() + "version_2_1_10_123.exe", "kolvano3.exe");
+    demo_.InstallCopy(FixtureFolder() + "version_7_0_1_0.exe", "kolvano3.exe");
     demo_.ShipFile("update.ini", "[UPDATES]\r\nReplacePlausiCSV=1\r\n");
     demo_.ShipFile("CSV_PLAUSI.CSV", "rules");
     demo_.SetDebugInfo(1);
@@ -58,7 +58,7 @@ TEST_F(WindowTest, ShowsTheInstallationWithItsFarms)
 
     EXPECT_EQ(tool_.Text(tool_.MainWindow()), "Kolvano-UpdateTool - V" + GetFileVersion(demo_.ToolPath()));
     EXPECT_EQ(tool_.ControlText(IDC_LBL_INFO),
-              "Update f\xFCr Programm Kolvano (2.01.10.123) auf die Version 7.00.02.02");
+              "Update f\xFCr Programm Kolvano (7.00.01.00) auf die Version 7.00.02.02");
     EXPECT_EQ(tool_.ControlText(IDC_LBL_QUELLE), demo_.UpdatePath());
     EXPECT_EQ(tool_.ControlText(IDC_LBL_ZIEL), demo_.ProgramPath());
     EXPECT_EQ(tool_.ControlText(IDC_LBL_TMP), TempFolder());
