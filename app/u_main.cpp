@@ -30,17 +30,6 @@ constexpr int kBottomRow[] = {IDC_BEVEL1, IDC_BTN_START, IDC_BTN_CLOSE, IDC_CB_N
 constexpr int kBoldControls[] = {IDC_LABEL1, IDC_LABEL2, IDC_LBL_TMP2, IDC_LABEL3, IDC_LABEL4,
                                  IDC_LABEL5, IDC_BTN_START, IDC_LBL_DEBUGINFO_AKTIV};
 
-std::string OwnExecutablePath()
-{
-    std::vector<char> buffer(MAX_PATH);
-    for (;;) {
-        const DWORD length = GetModuleFileNameA(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
-        if (length < buffer.size())
-            return std::string(buffer.data(), length);
-        buffer.resize(buffer.size() * 2);
-    }
-}
-
 // The window font with another weight and size.
 GdiObject DerivedFont(HFONT base, int weight, int points, HWND window)
 {

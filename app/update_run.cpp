@@ -78,6 +78,23 @@ private:
     {
         if (context_.ReplacePlausi || context_.UpdateDataCsvs || context_.RestructureFolders)
             RunFarmPhase(KeyPhase());
+        if (context_.ReplacePlausi)
+            RunFarmPhase(PlausiPhase());
+        if (context_.UpdateDataCsvs)
+            RunFarmPhase(DataPhase());
+        Busy();
+        if (FileExists(context_.UpdatePath + names::kStructureCsv))
+            FUpdateStructureCSV(context_);
+        if (context_.DeleteAppData)
+            FDeleteAppData(context_);
+        Busy();
+    }
+
+    // The hourglass again, after phases whose boxes may have changed it.
+    void Busy()
+    {
+        view_.SetWaitCursor(true);
+        view_.Repaint();
     }
 
     FarmPhase KeyPhase()
@@ -88,6 +105,22 @@ private:
                     const std::string dataFile =
                         context_.ProgramPath + row.farm + names::kFarmCsvFolder + names::kFarmDataFile;
                     return FIsRightKeyForFile(context_, row.farm, dataFile, row.key, message);
+                }};
+    }
+
+    FarmPhase PlausiPhase()
+    {
+        return {IDS_RUN_PLAUSI, IDS_RUN_PLAUSI_BEGIN, IDS_RUN_PLAUSI_END, "FReplacePlausiCSV", false,
+                [this](const FarmRow& row, std::string& message) {
+                    return FReplacePlausiCSV(context_, row.farm, row.key, message);
+                }};
+    }
+
+    FarmPhase DataPhase()
+    {
+        return {IDS_RUN_DATA, IDS_RUN_DATA_BEGIN, IDS_RUN_DATA_END, "FModifyDataCSV", false,
+                [this](const FarmRow& row, std::string& message) {
+                    return FModifyDataCSV(context_, row.farm, row.key, message);
                 }};
     }
 

@@ -100,3 +100,15 @@
 #define IDS_RUN_UNKNOWN_ERROR      1323
 #define IDS_REFUSED_HEADLINE       1324
 #define IDS_REFUSED_BOX            1325
+
+// Farm data
+#define IDS_FILE_NOT_WRITABLE      1104
+#define IDS_PLAUSI_FAILED          1401
+#define IDS_DATA_COUNT             1402
+#define IDS_DATA_FAILED            1403
+#define IDS_DATA_OLD_VERSION       1404
+#define IDS_DATA_UPDATING          1405
+#define IDS_STRUCTURE_LISTED       1406
+#define IDS_STRUCTURE_NOT_LISTED   1407
+#define IDS_STRUCTURE_NEWER        1408
+#define IDS_STRUCTURE_CURRENT      1409

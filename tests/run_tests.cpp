@@ -56,6 +56,8 @@ protected:
 };
 
 const Lines kPreparation = {"busy", "clear", "controls off", "hourglass", "repaint"};
+// The hourglass is set again around the structure and application-data steps.
+const Lines kAfterFarmPhases = {"hourglass", "repaint", "hourglass", "repaint"};
 
 Lines Concat(Lines first, const Lines& second)
 {
@@ -79,9 +81,10 @@ TEST_F(RunTest, NothingToDoEndsWithTheSuccessReport)
     RunUpdate(context(), view_);
     EXPECT_EQ(sink_.lines, Lines{"Die Dateien wurden erfolgreich aktualisiert."});
     EXPECT_EQ(view_.events,
-              Concat(kPreparation, {"arrow", "controls on", "idle", "info: Die Dateien wurden erfolgreich aktualisiert.",
-                                    "headline: Installierte Version = 7.00.01.00, Update-Version = 7.00.02.02",
-                                    "start off", "box on"}));
+              Concat(Concat(kPreparation, kAfterFarmPhases),
+                     {"arrow", "controls on", "idle", "info: Die Dateien wurden erfolgreich aktualisiert.",
+                      "headline: Installierte Version = 7.00.01.00, Update-Version = 7.00.02.02", "start off",
+                      "box on"}));
 }
 
 TEST_F(RunTest, KeyVerificationStopsAtTheFirstWrongKey)

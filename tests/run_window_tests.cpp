@@ -12,6 +12,7 @@ using Lines = std::vector<std::string>;
 
 const std::string kSuccess = "Die Dateien wurden erfolgreich aktualisiert.";
 const std::string kCheckingKeys = "Bitte warten, Schl\xFC" "ssel werden \xFC" "berpr\xFC" "ft...";
+const std::string kDataPhase = "Bitte warten, Daten-CSVs werden aktualisiert...";
 
 class RunWindowTest : public testing::Test {
 protected:
@@ -51,7 +52,9 @@ TEST_F(RunWindowTest, SuccessfulRunReportsAndOffersToStartKolvano)
 {
     Start();
     EXPECT_EQ(tool_.RunUpdate(), Lines{kSuccess});
-    EXPECT_EQ(tool_.ListLines(IDC_LISTBOX1), (Lines{kSuccess, kCheckingKeys}));
+    EXPECT_EQ(tool_.ListLines(IDC_LISTBOX1),
+              (Lines{kSuccess, "Daten-CSV '" + DataFile(farms_[1]) + "' wird aktualisiert...",
+                     "Daten-CSV '" + DataFile(farms_[0]) + "' wird aktualisiert...", kDataPhase, kCheckingKeys}));
     EXPECT_EQ(tool_.ControlText(IDC_LBL_INFO), "Installierte Version = 7.00.01.00, Update-Version = 7.00.02.02");
     EXPECT_FALSE(tool_.IsEnabled(IDC_BTN_START));
     EXPECT_TRUE(tool_.IsEnabled(IDC_BTN_CLOSE));

@@ -28,6 +28,8 @@ bool PbfLibrary::Release()
 
 int CallPbf(PbfFileFunction function, const std::string& source, const std::string& target, const std::string& key)
 {
+    if (!function)
+        return PBF_UNKNOWN;
     char buffer[kWorkBufferSize] = {};
     return function(source.c_str(), target.c_str(), key.c_str(), 0, buffer);
 }

@@ -39,6 +39,11 @@ inline constexpr char kTempPlausi[] = "CSV_PLAUSI.TXT";
 // Farm files, below ProgramPath + farm folder.
 inline constexpr char kFarmCsvFolder[] = "\\CSV-Dateien\\";
 inline constexpr char kFarmDataFile[] = "CSV_ALL_DAT.CND";
+inline constexpr char kFarmPlausiFile[] = "CSV_PLAUSI.CND";
+inline constexpr char kStructureCsv[] = "CSV_ALL_STR.CSV";
+inline constexpr char kSavePathValue[] = "SavePath";
+inline constexpr char kSaveKeyValue[] = "SaveKey";
+inline constexpr char kAppDataProduct[] = "Kolvano\\";
 
 // Encryption library in the update folder and its exports.
 inline constexpr char kPbfLibrary[] = "pbfdec.dll";

@@ -11,3 +11,42 @@
 // every path; the key never reaches the log.
 bool FIsRightKeyForFile(const UpdateContext& context, const std::string& farm, const std::string& cndFile,
                         const std::string& key, std::string& message);
+
+// Encrypts the shipped plausibility rules with the farm's key into the farm's folder.
+bool FReplacePlausiCSV(const UpdateContext& context, const std::string& farm, const std::string& key,
+                       std::string& message);
+
+// Rewrites every data CSV of the farm (its main file and the "*.CND" files of its save folder)
+// and notes the farm in UpdatedFarmList. A file that cannot be decrypted is skipped with the
+// message set; a rewritten file that cannot be stored stops with false and stays as it was.
+bool FModifyDataCSV(UpdateContext& context, const std::string& farm, const std::string& key, std::string& message);
+
+// "3" when the plain data CSV holds the version-3 marker record, otherwise "2".
+std::string FGetDataCSVVersion(const std::string& path);
+
+// Copies the records that no catalogue of the update replaces, with the data version record set
+// to UpdateVersion (added at the end when missing). Throws on a read or write error.
+bool FFilterDataCSV(const UpdateContext& context, const std::string& source, const std::string& target);
+
+// Appends every line of source to target. Throws on a read or write error.
+bool FAppendTextFile(const std::string& source, const std::string& target);
+
+// True when the line's record key begins with a catalogue prefix of the update.
+bool FIsCatalogLine(const UpdateContext& context, const std::string& line);
+
+// Gives every farm rewritten in this run the shipped structure file when its stamp is newer,
+// and then empties the farm's application-data folder. Always true; a structure file that
+// cannot be read or a stamp that is not a number throws.
+bool FUpdateStructureCSV(const UpdateContext& context);
+
+// Empties the application-data folders of the farms rewritten in this run. Always true.
+bool FDeleteAppData(const UpdateContext& context);
+
+// True when the shipped structure file's stamp is newer than the farm's; logs either way.
+bool FIsNewerStructureCSV(const std::string& shipped, const std::string& farmFile, const std::string& farm);
+
+// Deletes the files directly in the farm's application-data folder. Always true.
+bool FRemoveFarmAppData(const UpdateContext& context, const std::string& farm);
+
+// True when the farm's data CSVs were rewritten in this run.
+bool IsDataCsvUpdated(const UpdateContext& context, const std::string& farm);

@@ -46,6 +46,17 @@ bool FolderExists(const std::string& path)
     return attributes != kNoAttributes && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
+std::string OwnExecutablePath()
+{
+    std::vector<char> buffer(MAX_PATH);
+    for (;;) {
+        const DWORD length = GetModuleFileNameA(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+        if (length < buffer.size())
+            return std::string(buffer.data(), length);
+        buffer.resize(buffer.size() * 2);
+    }
+}
+
 std::string WithBackslash(const std::string& folder)
 {
     if (folder.empty() || folder.back() == '\\')

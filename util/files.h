@@ -12,6 +12,9 @@ bool FileExists(const std::string& path);
 // True when the path names an existing folder.
 bool FolderExists(const std::string& path);
 
+// Full path of the running executable.
+std::string OwnExecutablePath();
+
 // Appends a backslash unless the text is empty or already ends in one.
 std::string WithBackslash(const std::string& folder);
 

@@ -4,6 +4,7 @@
 
 #include "resources/resource.h"
 #include "update/u_context.h"
+#include "util/files.h"
 #include "util/text.h"
 
 #include <windows.h>
@@ -15,37 +16,32 @@
 
 namespace {
 
-std::string OwnExecutablePath()
-{
-    std::vector<char> buffer(MAX_PATH);
-    for (;;) {
-        const DWORD length = GetModuleFileNameA(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
-        if (length < buffer.size())
-            return std::string(buffer.data(), length);
-        buffer.resize(buffer.size() * 2);
-    }
-}
-
 bool IsBlank(const std::string& text)
 {
     return text.find_first_not_of(' ') == std::string::npos;
 }
 
-std::int32_t VersionNumber(const std::string& normalised)
+}  // namespace
+
+std::int32_t ToVersionNumber(const std::string& text)
 {
     std::string digits;
-    for (char c : normalised)
+    for (char c : text)
         if (c != '.')
             digits += c;
+    size_t start = digits.find_first_not_of(' ');
+    if (start == std::string::npos)
+        start = digits.size();
+    if (start < digits.size() && digits[start] == '+')
+        ++start;
     std::int32_t number = 0;
-    const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), number);
-    if (error != std::errc() || end != digits.data() + digits.size() || digits.empty()) {
+    const char* first = digits.data() + start;
+    const char* last = digits.data() + digits.size();
+    const auto [end, error] = std::from_chars(first, last, number);
+    if (error != std::errc() || end != last || first == last)
         throw std::range_error(FormatText(IDS_NOT_AN_INTEGER, {digits}));
-    }
     return number;
 }
-
-}  // namespace
 
 std::string GetFileVersion(const std::string& path)
 {
@@ -103,7 +99,7 @@ bool ReadVersions(UpdateContext& context, const std::string& installedExe, const
 
 bool IsUpdatePossible(const UpdateContext& context)
 {
-    const std::int32_t installed = VersionNumber(context.InstalledVersion);
-    const std::int32_t update = VersionNumber(context.UpdateVersion);
+    const std::int32_t installed = ToVersionNumber(context.InstalledVersion);
+    const std::int32_t update = ToVersionNumber(context.UpdateVersion);
     return update >= installed;
 }

@@ -1,4 +1,5 @@
-// Temp files with fixed names that the operations share, and a guard that removes them.
+// File steps the operations share: removing temp files on every way out, and replacing a farm
+// file by a complete new one in a single rename.
 #pragma once
 
 #include <initializer_list>
@@ -20,3 +21,10 @@ private:
 
 // Clears the attributes of an existing file and deletes it; true when it is gone.
 bool RemoveFile(const std::string& path);
+
+// The name beside a farm file under which its replacement is written before the rename.
+std::string NewFileName(const std::string& target);
+
+// Renames newFile over target (attributes of target cleared first), so target is at every
+// moment either the old or the new file. False when the rename failed; newFile then stays.
+bool ReplaceByNewFile(const std::string& newFile, const std::string& target);

@@ -1,0 +1,177 @@
+// Data CSVs: each of a farm's encrypted data files is decrypted, stripped of the catalogues that
+// the update replaces, extended by the shipped records, stamped with the new data version and
+// encrypted back. The farm file is replaced in one rename, so it is never missing or half written.
+#include "resources/resource.h"
+#include "update/file_steps.h"
+#include "update/pbf_library.h"
+#include "update/records.h"
+#include "update/u_constants.h"
+#include "update/u_functions.h"
+#include "update/u_log.h"
+#include "util/files.h"
+#include "util/handles.h"
+#include "util/registry.h"
+#include "util/text.h"
+#include "util/text_file.h"
+
+#include <exception>
+#include <stdexcept>
+#include <vector>
+
+namespace {
+
+constexpr size_t kMaxRest = 255;
+
+std::string Trim(const std::string& text)
+{
+    const size_t begin = text.find_first_not_of(' ');
+    if (begin == std::string::npos)
+        return {};
+    return text.substr(begin, text.find_last_not_of(' ') - begin + 1);
+}
+
+// The farm's main data file first, then every "*.CND" entry of its save folder.
+std::vector<std::string> DataFiles(const UpdateContext& context, const std::string& farm)
+{
+    std::vector<std::string> files = {context.ProgramPath + farm + names::kFarmCsvFolder + names::kFarmDataFile};
+    const size_t bar = farm.find('_');
+    const std::string before = bar == std::string::npos ? farm : farm.substr(0, bar);
+    const std::string after = bar == std::string::npos ? std::string() : farm.substr(bar + 1, kMaxRest);
+    const std::string keyPath = std::string(names::kProductKey) + "\\" + before + "\\" + after;
+    const RegKey key = OpenUserKey(keyPath);
+    if (!key)
+        return files;
+    std::string savePath;
+    if (ReadStringValue(key, names::kSavePathValue, savePath) == ValueRead::WrongType)
+        throw std::runtime_error(FormatText(IDS_WRONG_REGISTRY_TYPE, {names::kSavePathValue, keyPath}));
+    savePath = Trim(savePath);
+    if (savePath.empty())
+        return files;
+    WIN32_FIND_DATAA data;
+    FindHandle find(FindFirstFileA((savePath + "*.CND").c_str(), &data));
+    if (find) {
+        do {
+            const std::string name = data.cFileName;
+            if (name != "." && name != "..")
+                files.push_back(savePath + name);
+        } while (FindNextFileA(find.get(), &data));
+    }
+    return files;
+}
+
+enum class FileOutcome { Done, Stop };
+
+// One data file: decrypt, check the version, filter, append, encrypt beside, rename over.
+FileOutcome ModifyFile(UpdateContext& context, const std::string& farm, const std::string& file,
+                       const std::string& key, std::string& message)
+{
+    const std::string plain = context.TempPath + names::kTempPlain;
+    const std::string edited = context.TempPath + names::kTempEdited;
+    const std::string beside = NewFileName(file);
+    ClearFileAttributes(file);
+    RemoveFile(plain);
+    RemoveFile(edited);
+
+    PbfLibrary library;
+    if (!library.Load(context.UpdatePath))
+        return FileOutcome::Done;
+    FileOutcome outcome = FileOutcome::Done;
+    try {
+        const int decrypted = CallPbf(library.Find(names::kDecryptExport), file, plain, key);
+        if (decrypted != PBF_OK) {
+            PbfResultText(decrypted, message);
+            message = LoadText(IDS_DATA_FAILED) + message;
+        } else if (FGetDataCSVVersion(plain) != "3") {
+            Log(FormatText(IDS_DATA_OLD_VERSION, {file}));
+        } else {
+            context.UpdatedFarmList.push_back(farm);
+            Log(FormatText(IDS_DATA_UPDATING, {file}));
+            FFilterDataCSV(context, plain, edited);
+            FAppendTextFile(context.UpdatePath + names::kCatalogCsv, edited);
+            RemoveFile(beside);
+            const int encrypted = CallPbf(library.Find(names::kEncryptExport), edited, beside, key);
+            if (encrypted != PBF_OK || !ReplaceByNewFile(beside, file)) {
+                // The farm file is untouched; the run must not report success.
+                PbfResultText(encrypted == PBF_OK ? PBF_CANNOT_WRITE : encrypted, message);
+                message = LoadText(IDS_DATA_FAILED) + message;
+                outcome = FileOutcome::Stop;
+            }
+        }
+    } catch (...) {
+        // A broken file must not stop the others; the message keeps what it had.
+    }
+    if (!library.Release()) {
+        ShowPlainMessage(LoadText(IDS_DLL_NOT_UNLOAD_BOX));
+        return FileOutcome::Stop;
+    }
+    return outcome;
+}
+
+}  // namespace
+
+std::string FGetDataCSVVersion(const std::string& path)
+{
+    LineReader reader(path);
+    std::string line;
+    while (reader.Next(line))
+        if (records::Key(line) == records::kVersion3Marker)
+            return "3";
+    return "2";
+}
+
+bool FIsCatalogLine(const UpdateContext& context, const std::string& line)
+{
+    const std::string key = records::Key(line);
+    if (key.empty())
+        return false;
+    for (const std::string& prefix : context.CatalogList)
+        if (!prefix.empty() && key.compare(0, prefix.size(), prefix) == 0)
+            return true;
+    return false;
+}
+
+bool FFilterDataCSV(const UpdateContext& context, const std::string& source, const std::string& target)
+{
+    LineReader reader(source);
+    LineWriter writer(target, LineWriter::kCreate);
+    const std::string versionLine = records::DataVersionLine(context.UpdateVersion);
+    bool versionSeen = false;
+    std::string line;
+    while (reader.Next(line)) {
+        if (records::Key(line) == records::kDataVersion) {
+            line = versionLine;
+            versionSeen = true;
+        }
+        if (!FIsCatalogLine(context, line))
+            writer.Write(line);
+    }
+    if (!versionSeen)
+        writer.Write(versionLine);
+    writer.Close();
+    return true;
+}
+
+bool FAppendTextFile(const std::string& source, const std::string& target)
+{
+    LineReader reader(source);
+    LineWriter writer(target, LineWriter::kAppend);
+    std::string line;
+    while (reader.Next(line))
+        writer.Write(line);
+    writer.Close();
+    return true;
+}
+
+bool FModifyDataCSV(UpdateContext& context, const std::string& farm, const std::string& key, std::string& message)
+{
+    const TempFileGuard cleanup{context.TempPath + names::kTempPlain, context.TempPath + names::kTempEdited};
+    const std::vector<std::string> files = DataFiles(context, farm);
+    LogDebug(FormatText(IDS_DATA_COUNT, {std::to_string(files.size())}));
+    for (const std::string& file : files) {
+        if (ModifyFile(context, farm, file, key, message) == FileOutcome::Stop) {
+            RemoveFile(NewFileName(file));
+            return false;
+        }
+    }
+    return true;
+}

@@ -1,0 +1,31 @@
+#include "update/file_steps.h"
+
+#include "util/files.h"
+
+#include <windows.h>
+
+TempFileGuard::~TempFileGuard()
+{
+    for (const std::string& path : paths_)
+        RemoveFile(path);
+}
+
+bool RemoveFile(const std::string& path)
+{
+    if (!FileExists(path))
+        return true;
+    ClearFileAttributes(path);
+    return DeleteFileA(path.c_str()) != 0;
+}
+
+std::string NewFileName(const std::string& target)
+{
+    return target + ".neu";
+}
+
+bool ReplaceByNewFile(const std::string& newFile, const std::string& target)
+{
+    if (FileExists(target))
+        ClearFileAttributes(target);
+    return MoveFileExA(newFile.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+}

@@ -1,0 +1,42 @@
+// Plausibility rules: each farm gets the shipped rules encrypted with its own key. The old rules
+// stay until the new encrypted file is complete.
+#include "resources/resource.h"
+#include "update/file_steps.h"
+#include "update/pbf_library.h"
+#include "update/u_constants.h"
+#include "update/u_functions.h"
+#include "update/u_log.h"
+#include "util/files.h"
+#include "util/text.h"
+
+bool FReplacePlausiCSV(const UpdateContext& context, const std::string& farm, const std::string& key,
+                       std::string& message)
+{
+    const std::string rules = context.ProgramPath + farm + names::kFarmCsvFolder + names::kFarmPlausiFile;
+    const std::string source = context.UpdatePath + names::kPlausiCsv;
+    const std::string temp = context.TempPath + names::kTempPlausi;
+    const std::string beside = NewFileName(rules);
+    const TempFileGuard cleanup{temp, beside};
+
+    message = LoadText(IDS_PBF_UNKNOWN);
+    bool result = false;
+    RemoveFile(temp);
+    PbfLibrary library;
+    if (library.Load(context.UpdatePath)) {
+        const PbfFileFunction encrypt = library.Find(names::kEncryptExport);
+        const int code = encrypt ? CallPbf(encrypt, source, temp, key) : PBF_UNKNOWN;
+        if (code == PBF_OK) {
+            // A farm folder without "CSV-Dateien" cannot take the rules: that is reported.
+            result = CopyFileA(temp.c_str(), beside.c_str(), FALSE) && ReplaceByNewFile(beside, rules);
+            if (!result)
+                PbfResultText(PBF_CANNOT_WRITE, message);
+        } else {
+            PbfResultText(code, message);
+        }
+        if (!result)
+            message = LoadText(IDS_PLAUSI_FAILED) + message;
+        if (!library.Release())
+            ShowPlainMessage(LoadText(IDS_DLL_NOT_UNLOAD_BOX));
+    }
+    return result;
+}

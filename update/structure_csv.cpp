@@ -1,0 +1,132 @@
+// Structure files and application data: farms whose data CSVs this run rewrote receive the
+// shipped structure file when it is newer, and lose their stale application data.
+#include "resources/resource.h"
+#include "update/file_steps.h"
+#include "update/u_constants.h"
+#include "update/u_functions.h"
+#include "update/u_log.h"
+#include "util/files.h"
+#include "util/handles.h"
+#include "util/text.h"
+#include "util/text_file.h"
+#include "util/versions.h"
+
+#include <algorithm>
+#include <vector>
+
+namespace {
+
+constexpr char kStampMarker[] = ";version=";
+constexpr size_t kStampStart = 9;
+constexpr size_t kMaxStamp = 255;
+constexpr char kOldestFarmStamp[] = "2000.01.01.00";
+constexpr char kNewestShippedStamp[] = "2099.12.31.00";
+
+// Names of the entries directly in the folder, "." and ".." left out.
+std::vector<std::string> EntryNames(const std::string& pattern)
+{
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA data;
+    FindHandle find(FindFirstFileA(pattern.c_str(), &data));
+    if (!find)
+        return names;
+    do {
+        const std::string name = data.cFileName;
+        if (name != "." && name != "..")
+            names.push_back(name);
+    } while (FindNextFileA(find.get(), &data));
+    return names;
+}
+
+// Lists every "BNR" entry of the installation with its line and keeps those rewritten this run.
+std::vector<std::string> UpdatedFarms(const UpdateContext& context)
+{
+    std::vector<std::string> farms;
+    for (const std::string& name : EntryNames(context.ProgramPath + "*.*")) {
+        if (name.compare(0, 3, names::kOldFarmPrefix) != 0)
+            continue;
+        if (IsDataCsvUpdated(context, name)) {
+            farms.push_back(name);
+            Log(FormatText(IDS_STRUCTURE_LISTED, {name}));
+        } else {
+            Log(FormatText(IDS_STRUCTURE_NOT_LISTED, {name}));
+        }
+    }
+    return farms;
+}
+
+std::string FirstLine(const std::string& path)
+{
+    LineReader reader(path);
+    std::string line;
+    reader.Next(line);
+    return line;
+}
+
+std::string StampDigits(const std::string& line, const char* missing)
+{
+    std::string stamp = line.find(kStampMarker) == std::string::npos
+                            ? std::string(missing)
+                            : line.substr(std::min(kStampStart, line.size()), kMaxStamp);
+    stamp.erase(std::remove(stamp.begin(), stamp.end(), '.'), stamp.end());
+    return stamp;
+}
+
+}  // namespace
+
+bool IsDataCsvUpdated(const UpdateContext& context, const std::string& farm)
+{
+    return std::find(context.UpdatedFarmList.begin(), context.UpdatedFarmList.end(), farm) !=
+           context.UpdatedFarmList.end();
+}
+
+bool FIsNewerStructureCSV(const std::string& shipped, const std::string& farmFile, const std::string& farm)
+{
+    const std::string shippedLine = FirstLine(shipped);
+    const std::string farmLine = FirstLine(farmFile);
+    const std::string farmDigits = StampDigits(farmLine, kOldestFarmStamp);
+    const std::string shippedDigits = StampDigits(shippedLine, kNewestShippedStamp);
+    const auto farmNumber = ToVersionNumber(farmDigits);
+    const auto shippedNumber = ToVersionNumber(shippedDigits);
+    if (farmNumber < shippedNumber) {
+        Log(FormatText(IDS_STRUCTURE_NEWER, {farm, shippedDigits}));
+        return true;
+    }
+    Log(FormatText(IDS_STRUCTURE_CURRENT, {farm, farmDigits}));
+    return false;
+}
+
+bool FRemoveFarmAppData(const UpdateContext& context, const std::string& farm)
+{
+    const std::string folder = context.AppDataPath + names::kAppDataProduct + farm;
+    // Files go; subfolders cannot be deleted as files and stay with their contents.
+    for (const std::string& name : EntryNames(folder + "\\*.*")) {
+        const std::string path = folder + "\\" + name;
+        ClearFileAttributes(path);
+        DeleteFileA(path.c_str());
+    }
+    return true;
+}
+
+bool FUpdateStructureCSV(const UpdateContext& context)
+{
+    const std::string shipped = context.UpdatePath + names::kStructureCsv;
+    for (const std::string& farm : UpdatedFarms(context)) {
+        const std::string farmFile = context.ProgramPath + farm + names::kFarmCsvFolder + names::kStructureCsv;
+        if (!FIsNewerStructureCSV(shipped, farmFile, farm))
+            continue;
+        // Written beside and renamed over, so the farm never holds half a structure file.
+        const std::string beside = NewFileName(farmFile);
+        if (CopyFileA(shipped.c_str(), beside.c_str(), FALSE) && !ReplaceByNewFile(beside, farmFile))
+            RemoveFile(beside);
+        FRemoveFarmAppData(context, farm);
+    }
+    return true;
+}
+
+bool FDeleteAppData(const UpdateContext& context)
+{
+    for (const std::string& farm : UpdatedFarms(context))
+        FRemoveFarmAppData(context, farm);
+    return true;
+}
