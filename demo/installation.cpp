@@ -8,6 +8,7 @@
 #include <shlobj.h>
 
 #include <fstream>
+#include <iterator>
 #include <stdexcept>
 
 namespace {
@@ -76,13 +77,7 @@ void DemoInstallation::AddFarm(const DemoFarm& farm, const std::string& dataCsv)
 
     const std::string csvFolder = ProgramPath() + farm.FarmId() + "\\CSV-Dateien\\";
     CreateFolders(csvFolder);
-    const std::string plain = csvFolder + "CSV_ALL_DAT.TXT";
-    WriteFileBytes(plain, dataCsv);
-    PbfLibrary library;
-    Require(library.Load(binFolder_), "load " + binFolder_ + names::kPbfLibrary);
-    const int result = CallPbf(library.Find(names::kEncryptExport), plain, csvFolder + "CSV_ALL_DAT.CND", farm.key);
-    DeleteFileA(plain.c_str());
-    Require(result == PBF_OK, "encrypt the data of " + farm.FarmId());
+    EncryptText(binFolder_, dataCsv, csvFolder + "CSV_ALL_DAT.CND", farm.key);
 }
 
 void DemoInstallation::ShipTool() const
@@ -114,6 +109,35 @@ void DemoInstallation::InstallCopy(const std::string& source, const std::string&
 void DemoInstallation::SetDebugInfo(unsigned long value) const
 {
     SetUserDword(names::kDeveloperKey, names::kDebugInfoValue, value);
+}
+
+void EncryptText(const std::string& binFolder, const std::string& text, const std::string& target,
+                 const std::string& key)
+{
+    const std::string plain = target + ".plain";
+    WriteFileBytes(plain, text);
+    PbfLibrary library;
+    Require(library.Load(WithBackslash(binFolder)), "load the library from " + binFolder);
+    const int result = CallPbf(library.Find(names::kEncryptExport), plain, target, key);
+    DeleteFileA(plain.c_str());
+    Require(result == PBF_OK, "encrypt " + target);
+}
+
+std::string DecryptText(const std::string& binFolder, const std::string& source, const std::string& key)
+{
+    char temp[MAX_PATH] = {};
+    GetTempPathA(MAX_PATH, temp);
+    char plain[MAX_PATH] = {};
+    Require(GetTempFileNameA(temp, "dec", 0, plain) != 0, "make a temp file");
+    PbfLibrary library;
+    Require(library.Load(WithBackslash(binFolder)), "load the library from " + binFolder);
+    const int result = CallPbf(library.Find(names::kDecryptExport), source, plain, key);
+    std::ifstream in(plain, std::ios::binary);
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    in.close();
+    DeleteFileA(plain);
+    Require(result == PBF_OK, "decrypt " + source);
+    return text;
 }
 
 void WriteFileBytes(const std::string& path, const std::string& bytes)

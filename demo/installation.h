@@ -46,6 +46,12 @@ private:
     std::string binFolder_;
 };
 
+// Encrypts the text into target with the library in binFolder; throws when that fails.
+void EncryptText(const std::string& binFolder, const std::string& text, const std::string& target,
+                 const std::string& key);
+// The plain text of an encrypted file; throws when it cannot be decrypted with the key.
+std::string DecryptText(const std::string& binFolder, const std::string& source, const std::string& key);
+
 // Removes the product's and the developer switch's registry keys.
 void RemoveDemoRegistry();
 

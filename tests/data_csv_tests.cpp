@@ -1,0 +1,182 @@
+// Data CSVs rewritten through the real library: records kept, replaced and appended; old files
+// left alone; the farm file never lost.
+#include "tests/test_support.h"
+#include "update/u_functions.h"
+#include "util/files.h"
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+namespace {
+
+const std::string kProduct = "SOFTWARE\\Orvalis GmbH\\Kolvano";
+
+std::string Record(const std::string& key, const std::string& value, const std::string& enabled = "1")
+{
+    return "key=\"" + key + "\"; value=\"" + value + "\"; enabled=\"" + enabled + "\"";
+}
+
+const std::string kMarker = Record("D40X0U2T2C17L1R1", "3");
+const std::string kOldVersion = Record("D40X0U2T2C13L18R1", "7.00.01.00", "");
+const std::string kNewVersion = Record("D40X0U2T2C13L18R1", "7.00.02.02", "");
+const std::string kHerd = Record("D40X0U5T1C1L1R1", "Milchk\xFChe 40");
+const std::string kNewHerd = Record("D40X0U5T1C1L1R1", "Milchk\xFChe 45");
+
+class DataCsvTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        context().UpdateVersion = "7.00.02.02";
+        context().CatalogList = {"D40X0U5"};
+        demo_.ShipFile("KATALOGE4UPDATE.CSV", kNewHerd + "\r\n");
+        csvFolder_ = context().ProgramPath + farm_.FarmId() + "\\CSV-Dateien\\";
+        demo_.AddFarm(farm_, "x");
+        SetUserString(kProduct + "\\BNR1\\100_1_1", "SavePath", "");
+    }
+
+    UpdateContext& context() { return scratch_.context; }
+    std::string MainFile() const { return csvFolder_ + "CSV_ALL_DAT.CND"; }
+    void Store(const std::string& path, const std::string& text, const std::string& key = "geheim")
+    {
+        EncryptText(BinFolder(), text, path, key);
+    }
+    std::string Plain(const std::string& path, const std::string& key = "geheim")
+    {
+        return DecryptText(BinFolder(), path, key);
+    }
+    bool Modify() { return FModifyDataCSV(context(), farm_.FarmId(), farm_.key, message_); }
+    bool TempFilesLeft() const
+    {
+        return FileExists(scratch_.context.TempPath + "DATEN_CSV.TXT") ||
+               FileExists(scratch_.context.TempPath + "DATEN_CSV_M.TXT");
+    }
+
+    RegistryScratch registry_;
+    ScratchContext scratch_;
+    DemoInstallation demo_{scratch_.root.path(), BinFolder()};
+    DemoFarm farm_{"BNR1", "100_1_1", "geheim", "Antrag"};
+    std::string csvFolder_;
+    std::string message_;
+    RecordingSink sink_;
+};
+
+}  // namespace
+
+TEST_F(DataCsvTest, ReplacesCataloguesByRecordKeyAndStampsTheVersion)
+{
+    const std::string valueWithPrefix = Record("D40X0U3T3C4L1R1", "enth\xE4lt D40X0U5 im Wert");
+    const std::string comment = "Kommentar D40X0U5 ohne Satzformat";
+    const std::string longValue = Record("D40X0U4T1C1L1R1", std::string(1 << 20, '\xE9'));
+    // The last line has no line break.
+    Store(MainFile(), kMarker + "\r\n" + kOldVersion + "\r\n" + kHerd + "\n" + valueWithPrefix + "\r\n" + comment +
+                          "\r\n" + longValue);
+    EXPECT_TRUE(Modify());
+    EXPECT_EQ(Plain(MainFile()), kMarker + "\r\n" + kNewVersion + "\r\n" + valueWithPrefix + "\r\n" + comment +
+                                     "\r\n" + longValue + "\r\n" + kNewHerd + "\r\n");
+    EXPECT_EQ(context().UpdatedFarmList, std::vector<std::string>{"BNR1_100_1_1"});
+    EXPECT_TRUE(sink_.Contains("Daten-CSV '" + MainFile() + "' wird aktualisiert..."));
+    EXPECT_FALSE(TempFilesLeft());
+    EXPECT_FALSE(FileExists(MainFile() + ".neu"));
+}
+
+TEST_F(DataCsvTest, MissingVersionRecordComesBeforeTheCatalogueRecords)
+{
+    Store(MainFile(), kMarker + "\r\n" + kHerd + "\r\n");
+    EXPECT_TRUE(Modify());
+    EXPECT_EQ(Plain(MainFile()), kMarker + "\r\n" + kNewVersion + "\r\n" + kNewHerd + "\r\n");
+}
+
+TEST_F(DataCsvTest, VersionRecordsOwnCatalogueIsReplacedToo)
+{
+    context().CatalogList = {"", "D40X0U2"};
+    Store(MainFile(), kMarker + "\r\n" + kOldVersion + "\r\n" + kHerd + "\r\n");
+    EXPECT_TRUE(Modify());
+    // The marker belongs to that catalogue as well; only the shipped records remain, and the
+    // empty catalogue entry removes nothing.
+    EXPECT_EQ(Plain(MainFile()), kHerd + "\r\n" + kNewHerd + "\r\n");
+}
+
+TEST_F(DataCsvTest, VersionTwoFileStaysAsItWas)
+{
+    Store(MainFile(), kOldVersion + "\r\n" + kHerd + "\r\n");
+    SetFileAttributesA(MainFile().c_str(), FILE_ATTRIBUTE_READONLY);
+    const std::string before = ReadFileBytes(MainFile());
+    EXPECT_TRUE(Modify());
+    EXPECT_EQ(ReadFileBytes(MainFile()), before);
+    EXPECT_EQ(GetFileAttributesA(MainFile().c_str()) & FILE_ATTRIBUTE_READONLY, 0u) << "attributes cleared all the same";
+    EXPECT_TRUE(sink_.Contains("Daten-CSV '" + MainFile() + "' wird NICHT aktualisiert. Alte Version."));
+    EXPECT_TRUE(context().UpdatedFarmList.empty());
+}
+
+TEST_F(DataCsvTest, SaveFolderFilesFollowTheMainFile)
+{
+    RecordingSink debug(true);
+    const std::string saveFolder = scratch_.root / "Sicherung\\";
+    ASSERT_TRUE(CreateFolder(saveFolder));
+    SetUserString(kProduct + "\\BNR1\\100_1_1", "SavePath", " " + saveFolder + " ");
+    Store(MainFile(), kMarker + "\r\n" + kHerd + "\r\n");
+    Store(saveFolder + "2025.CND", kMarker + "\r\n");
+    Store(saveFolder + "fremd.CND", kMarker + "\r\n", "anderer Schl\xFCssel");
+    WriteFileBytes(saveFolder + "notiz.txt", "not a data file");
+    const std::string foreign = ReadFileBytes(saveFolder + "fremd.CND");
+
+    EXPECT_TRUE(Modify()) << "a file with another key is skipped, not fatal";
+    EXPECT_EQ(message_, "Fehler beim Aktualisieren der Daten-CSV: Falscher Schl\xFCssel.");
+    EXPECT_TRUE(debug.Contains("3 Daten-CSVs zum Aktualisieren gefunden..."));
+    EXPECT_EQ(Plain(saveFolder + "2025.CND"), kMarker + "\r\n" + kNewVersion + "\r\n" + kNewHerd + "\r\n");
+    EXPECT_EQ(ReadFileBytes(saveFolder + "fremd.CND"), foreign);
+    EXPECT_EQ(context().UpdatedFarmList, (std::vector<std::string>{"BNR1_100_1_1", "BNR1_100_1_1"}));
+}
+
+TEST_F(DataCsvTest, FarmWithoutRegistryEntryHandlesOnlyItsMainFile)
+{
+    RecordingSink debug(true);
+    DeleteUserKey(kProduct + "\\BNR1");
+    Store(MainFile(), kMarker + "\r\n");
+    EXPECT_TRUE(Modify());
+    EXPECT_TRUE(debug.Contains("1 Daten-CSVs zum Aktualisieren gefunden..."));
+}
+
+TEST_F(DataCsvTest, FileThatCannotBeStoredStaysAndStopsTheRun)
+{
+    Store(MainFile(), kMarker + "\r\n" + kHerd + "\r\n");
+    const std::string before = ReadFileBytes(MainFile());
+    // A folder where the new file would be written makes the encryption fail.
+    ASSERT_TRUE(CreateFolder(MainFile() + ".neu"));
+    EXPECT_FALSE(Modify());
+    EXPECT_EQ(message_, "Fehler beim Aktualisieren der Daten-CSV: Datei schreibgesch\xFCtzt.");
+    EXPECT_EQ(ReadFileBytes(MainFile()), before);
+    EXPECT_FALSE(TempFilesLeft()) << "no decrypted data stays in the temp folder";
+}
+
+TEST_F(DataCsvTest, SecondRunGivesTheSameData)
+{
+    Store(MainFile(), kMarker + "\r\n" + kOldVersion + "\r\n" + kHerd + "\r\n" + Record("D40X0U3T1C1L1R1", "a") +
+                          "\r\n");
+    ASSERT_TRUE(Modify());
+    const std::string once = Plain(MainFile());
+    ASSERT_TRUE(Modify());
+    EXPECT_EQ(Plain(MainFile()), once);
+}
+
+TEST_F(DataCsvTest, MissingFileOrLibraryOnlySetsTheMessage)
+{
+    EXPECT_TRUE(FModifyDataCSV(context(), "BNR9_900_1_1", "k", message_));
+    EXPECT_EQ(message_, "Fehler beim Aktualisieren der Daten-CSV: Datei nicht gefunden.");
+    ASSERT_TRUE(DeleteFileA((context().UpdatePath + "pbfdec.dll").c_str()));
+    message_.clear();
+    Store(MainFile(), kMarker + "\r\n");
+    EXPECT_TRUE(Modify());
+    EXPECT_EQ(message_, "");
+}
+
+TEST(DataCsvVersion, OnlyTheRecordKeyCounts)
+{
+    ScratchFolder scratch;
+    WriteFileBytes(scratch / "v3.txt", "x\r\n" + kMarker + "\r\n");
+    WriteFileBytes(scratch / "v2.txt", Record("D40X0U3T1C1L1R1", "D40X0U2T2C17L1R1") + "\r\n");
+    EXPECT_EQ(FGetDataCSVVersion(scratch / "v3.txt"), "3");
+    EXPECT_EQ(FGetDataCSVVersion(scratch / "v2.txt"), "2") << "the marker in a value does not count";
+    EXPECT_THROW(FGetDataCSVVersion(scratch / "missing.txt"), std::runtime_error);
+}

@@ -1,0 +1,69 @@
+// Plausibility rules: every farm gets the shipped rules encrypted with its own key.
+#include "tests/test_support.h"
+#include "update/u_functions.h"
+#include "util/files.h"
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+namespace {
+
+const std::string kRules = "Regel;Feld;Grenze\r\nR1;Fl\xE4" "che;>0\r\n";
+
+class PlausiTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        demo_.ShipFile("CSV_PLAUSI.CSV", kRules);
+        for (const DemoFarm& farm : farms_)
+            demo_.AddFarm(farm, "x");
+    }
+    UpdateContext& context() { return scratch_.context; }
+    std::string RulesFile(const DemoFarm& farm) const
+    {
+        return scratch_.context.ProgramPath + farm.FarmId() + "\\CSV-Dateien\\CSV_PLAUSI.CND";
+    }
+    std::string TempFile() const { return scratch_.context.TempPath + "CSV_PLAUSI.TXT"; }
+    bool Replace(const DemoFarm& farm) { return FReplacePlausiCSV(context(), farm.FarmId(), farm.key, message_); }
+
+    RegistryScratch registry_;
+    ScratchContext scratch_;
+    DemoInstallation demo_{scratch_.root.path(), BinFolder()};
+    const std::vector<DemoFarm> farms_ = {{"BNR1", "100_1_1", "eins", "a"}, {"BNR2", "200_1_1", "zwei ", "b"}};
+    std::string message_;
+    RecordingSink sink_;
+};
+
+}  // namespace
+
+TEST_F(PlausiTest, EveryFarmGetsTheRulesUnderItsOwnKey)
+{
+    EncryptText(BinFolder(), "alte Regeln", RulesFile(farms_[0]), "eins");
+    SetFileAttributesA(RulesFile(farms_[0]).c_str(), FILE_ATTRIBUTE_READONLY);
+    // A left-over temp file of an earlier run never reaches a farm.
+    WriteFileBytes(TempFile(), "stale");
+    for (const DemoFarm& farm : farms_) {
+        EXPECT_TRUE(Replace(farm)) << message_;
+        EXPECT_EQ(DecryptText(BinFolder(), RulesFile(farm), farm.key), kRules);
+    }
+    EXPECT_THROW(DecryptText(BinFolder(), RulesFile(farms_[1]), "eins"), std::runtime_error);
+    EXPECT_FALSE(FileExists(TempFile()));
+    EXPECT_FALSE(FileExists(RulesFile(farms_[0]) + ".neu"));
+}
+
+TEST_F(PlausiTest, OldRulesStayWhenTheNewOnesCannotBeMade)
+{
+    EncryptText(BinFolder(), "alte Regeln", RulesFile(farms_[0]), "eins");
+    ASSERT_TRUE(DeleteFileA((context().UpdatePath + "pbfdec.dll").c_str()));
+    EXPECT_FALSE(Replace(farms_[0]));
+    EXPECT_EQ(message_, "Unbekannter Fehler.");
+    EXPECT_EQ(DecryptText(BinFolder(), RulesFile(farms_[0]), "eins"), "alte Regeln");
+}
+
+TEST_F(PlausiTest, FarmFolderWithoutCsvFolderIsReported)
+{
+    EXPECT_FALSE(FReplacePlausiCSV(context(), "BNR9_900_1_1", "k", message_));
+    EXPECT_EQ(message_, "Fehler beim Aktualisieren der Plausibilit\xE4tspr\xFC" "fungen: Datei schreibgesch\xFCtzt.");
+    EXPECT_FALSE(FileExists(TempFile()));
+}
