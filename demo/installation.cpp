@@ -39,19 +39,40 @@ void SetValue(const std::string& keyPath, const std::string& name, DWORD type, c
     Require(result == ERROR_SUCCESS, "set " + keyPath + "\\" + name);
 }
 
-std::string Record(const std::string& key, const std::string& value, const std::string& enabled = "1")
+// The records that no demo catalogue replaces, around the data version record.
+std::string KeptHead()
 {
-    return "key=\"" + key + "\"; value=\"" + value + "\"; enabled=\"" + enabled + "\"\r\n";
+    return DemoRecord("D40X0U2T2C17L1R1", "3");
+}
+
+std::string KeptTail(const DemoFarm& farm)
+{
+    const std::string id = farm.application.substr(0, farm.application.find('_'));
+    return DemoRecord("D40X0U3T3C2L1R1", id) + DemoRecord("D40X0U3T3C4L1R1", farm.description) +
+           DemoRecord("D40X0U2T2C20L1R1", "Gr\xFCnland 12,5 ha");
 }
 
 }  // namespace
 
+std::string DemoRecord(const std::string& key, const std::string& value, const std::string& enabled)
+{
+    return "key=\"" + key + "\"; value=\"" + value + "\"; enabled=\"" + enabled + "\"\r\n";
+}
+
 std::string DemoDataCsv(const DemoFarm& farm)
 {
-    const std::string id = farm.application.substr(0, farm.application.find('_'));
-    return Record("D40X0U2T2C17L1R1", "3") + Record("D40X0U2T2C13L18R1", "7.00.01.00", "") +
-           Record("D40X0U3T3C2L1R1", id) + Record("D40X0U3T3C4L1R1", farm.description) +
-           Record("D40X0U2T2C20L1R1", "Gr\xFCnland 12,5 ha") + Record("D40X0U5T1C1L1R1", "Milchk\xFChe 40");
+    return KeptHead() + DemoRecord("D40X0U2T2C13L18R1", "7.00.01.00", "") + KeptTail(farm) +
+           DemoRecord("D40X0U5T1C1L1R1", "Milchk\xFChe 40");
+}
+
+std::string DemoCatalog()
+{
+    return DemoRecord("D40X0U5T1C1L1R1", "Milchk\xFChe 45") + DemoRecord("D40X0U5T1C2L1R1", "Jungrinder 12");
+}
+
+std::string DemoUpdatedCsv(const DemoFarm& farm, const std::string& version)
+{
+    return KeptHead() + DemoRecord("D40X0U2T2C13L18R1", version, "") + KeptTail(farm) + DemoCatalog();
 }
 
 DemoInstallation::DemoInstallation(const std::string& root, const std::string& binFolder)
@@ -72,12 +93,42 @@ void DemoInstallation::AddFarm(const DemoFarm& farm, const std::string& dataCsv)
     const std::string entryKey = std::string(names::kProductKey) + "\\" + farm.farm + "\\" + farm.application;
     SetUserString(entryKey, names::kKeyValue, farm.key);
     SetUserString(entryKey, names::kDescriptionValue, farm.description);
-    SetUserDword(entryKey, "SaveKey", 0);
-    SetUserString(entryKey, "SavePath", "");
+    SetUserDword(entryKey, names::kSaveKeyValue, 0);
+    SetUserString(entryKey, names::kSavePathValue, "");
 
     const std::string csvFolder = ProgramPath() + farm.FarmId() + "\\CSV-Dateien\\";
     CreateFolders(csvFolder);
     EncryptText(binFolder_, dataCsv, csvFolder + "CSV_ALL_DAT.CND", farm.key);
+}
+
+std::string DemoInstallation::DataFile(const DemoFarm& farm) const
+{
+    return ProgramPath() + farm.FarmId() + "\\CSV-Dateien\\CSV_ALL_DAT.CND";
+}
+
+void DemoInstallation::AddStructureFile(const DemoFarm& farm, const std::string& firstLine) const
+{
+    WriteFileBytes(ProgramPath() + farm.FarmId() + "\\CSV-Dateien\\CSV_ALL_STR.CSV",
+                   firstLine + "\r\nEbene;Feld;Typ\r\n1;Fl\xE4" "che;N\r\n");
+}
+
+std::string DemoInstallation::AddSaveFile(const DemoFarm& farm, const std::string& name,
+                                          const std::string& dataCsv) const
+{
+    const std::string folder = root_ + "Sicherung\\" + farm.FarmId() + "\\";
+    CreateFolders(folder);
+    SetUserString(std::string(names::kProductKey) + "\\" + farm.farm + "\\" + farm.application,
+                  names::kSavePathValue, folder);
+    EncryptText(binFolder_, dataCsv, folder + name, farm.key);
+    return folder + name;
+}
+
+void DemoInstallation::AddAppData(const DemoFarm& farm, const std::string& appDataFolder) const
+{
+    const std::string folder = WithBackslash(appDataFolder) + "Kolvano\\" + farm.FarmId() + "\\";
+    CreateFolders(folder + "Layouts");
+    WriteFileBytes(folder + "Ansicht.cache", "zwischengespeicherte Ansicht");
+    WriteFileBytes(folder + "Layouts\\Standard.lay", "Layout");
 }
 
 void DemoInstallation::ShipTool() const

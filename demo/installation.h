@@ -14,9 +14,18 @@ struct DemoFarm {
     std::string FarmId() const { return farm + "_" + application; }
 };
 
+// One record line with its CR LF.
+std::string DemoRecord(const std::string& key, const std::string& value, const std::string& enabled = "1");
+
 // Plain text of a data CSV of version 3 for the farm: the version marker, a data version record,
 // the application id and a few catalogue records.
 std::string DemoDataCsv(const DemoFarm& farm);
+
+// The demo's "KATALOGE4UPDATE.CSV": new records of the catalogue "D40X0U5".
+std::string DemoCatalog();
+
+// What DemoDataCsv becomes after an update to the version with the demo's catalogue.
+std::string DemoUpdatedCsv(const DemoFarm& farm, const std::string& version);
 
 class DemoInstallation {
 public:
@@ -31,6 +40,14 @@ public:
     void Register() const;
     // Registry entry and farm folder with the data file encrypted under the farm's key.
     void AddFarm(const DemoFarm& farm, const std::string& dataCsv) const;
+    // The farm's plain structure file with the given first line.
+    void AddStructureFile(const DemoFarm& farm, const std::string& firstLine) const;
+    // A further encrypted data CSV in the farm's save folder (registered as "SavePath").
+    std::string AddSaveFile(const DemoFarm& farm, const std::string& name, const std::string& dataCsv) const;
+    // Files in the farm's application-data folder below appDataFolder ("...\AppData\Roaming\").
+    void AddAppData(const DemoFarm& farm, const std::string& appDataFolder) const;
+    // The main data file of the farm.
+    std::string DataFile(const DemoFarm& farm) const;
     // Copies the tool and the encryption library into the update folder.
     void ShipTool() const;
     void ShipFile(const std::string& name, const std::string& bytes) const;

@@ -6,6 +6,7 @@
 #include "util/files.h"
 
 #include <windows.h>
+#include <shlobj.h>
 
 #include <cstdio>
 #include <exception>
@@ -27,28 +28,34 @@ const DemoFarm kFarms[] = {
     {"BNR310777", "5230_1_1", "Hofladen#7", "Gr\xFCnland Ost"},
 };
 
-const char kCatalog[] = "key=\"D40X0U2T2C20L1R1\"; value=\"Gr\xFCnland 14,0 ha\"; enabled=\"1\"\r\n"
-                        "key=\"D40X0U2T2C20L2R1\"; value=\"Ackerland 3,5 ha\"; enabled=\"1\"\r\n";
-
 void Build(const std::string& root)
 {
     const std::string bin = ExeFolder();
     const std::string stubs = bin + "..\\stubs\\";
     RemoveDemoRegistry();
-    for (const char* folder : {"Kolvano", "Update"})
+    for (const char* folder : {"Kolvano", "Update", "Sicherung"})
         if (FolderExists(root + folder))
             DeleteFolder(root + folder, false, true, false);
 
+    char appData[MAX_PATH] = {};
+    SHGetSpecialFolderPathA(nullptr, appData, CSIDL_APPDATA, FALSE);
+
     DemoInstallation demo(root, bin);
     demo.Register();
-    for (const DemoFarm& farm : kFarms)
+    for (const DemoFarm& farm : kFarms) {
         demo.AddFarm(farm, DemoDataCsv(farm));
+        demo.AddStructureFile(farm, ";version=2014.12.01.00");
+        demo.AddAppData(farm, appData);
+    }
+    demo.AddSaveFile(kFarms[0], "Sicherung_2025.CND", DemoDataCsv(kFarms[0]));
     demo.InstallCopy(stubs + "version_7_0_1_0.exe", "kolvano3.exe");
 
     demo.ShipTool();
     demo.ShipCopy(stubs + "version_7_0_2_2.exe", "kolvano3.exe");
-    demo.ShipFile("update.ini", "[UPDATES]\r\nReplacePlausiCSV=0\r\nDeleteAppdatas=0\r\n");
-    demo.ShipFile("KATALOGE4UPDATE.CSV", kCatalog);
+    demo.ShipFile("update.ini", "[UPDATES]\r\nReplacePlausiCSV=1\r\nDeleteAppdatas=0\r\n");
+    demo.ShipFile("KATALOGE4UPDATE.CSV", DemoCatalog());
+    demo.ShipFile("CSV_PLAUSI.CSV", "Regel;Feld;Bedingung\r\nP1;Fl\xE4" "che;>0\r\n");
+    demo.ShipFile("CSV_ALL_STR.CSV", ";version=2015.03.17.01\r\nEbene;Feld;Typ\r\n1;Fl\xE4" "che;N\r\n");
     std::printf("%s\n", demo.ToolPath().c_str());
 }
 

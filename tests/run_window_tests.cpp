@@ -6,6 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <shlobj.h>
+
+#include <algorithm>
+
 namespace {
 
 using Lines = std::vector<std::string>;
@@ -24,7 +28,7 @@ protected:
             demo_.AddFarm(farm, DemoDataCsv(farm));
         demo_.InstallCopy(FixtureFolder() + "version_7_0_1_0.exe", "kolvano3.exe");
         demo_.ShipCopy(FixtureFolder() + "version_7_0_2_2.exe", "kolvano3.exe");
-        demo_.ShipFile("KATALOGE4UPDATE.CSV", "key=\"D40X0U2T2C20L1R1\"; value=\"1\"; enabled=\"1\"\r\n");
+        demo_.ShipFile("KATALOGE4UPDATE.CSV", DemoCatalog());
     }
 
     void Start()
@@ -132,4 +136,50 @@ TEST_F(RunWindowTest, OlderUpdateIsRefusedAndTheWindowShrinks)
     tool_.Click(IDC_BTN_CLOSE);
     EXPECT_EQ(tool_.WaitForExit(), 0u);
     EXPECT_FALSE(FileExists(demo_.ProgramPath() + "started.txt"));
+}
+
+TEST_F(RunWindowTest, FarmDataPhasesRunInOrderAndLeaveTheExpectedRecords)
+{
+    char appData[MAX_PATH] = {};
+    ASSERT_TRUE(SHGetSpecialFolderPathA(nullptr, appData, CSIDL_APPDATA, FALSE));
+    const std::string appFolder = std::string(appData) + "\\Kolvano\\" + farms_[0].FarmId();
+    demo_.AddAppData(farms_[0], appData);
+    const std::string saveFile = demo_.AddSaveFile(farms_[0], "2025.CND", DemoDataCsv(farms_[0]));
+    for (const DemoFarm& farm : farms_)
+        demo_.AddStructureFile(farm, ";version=2014.12.01.00");
+    demo_.ShipFile("CSV_ALL_STR.CSV", ";version=2015.03.17.01\r\nEbene;Feld;Typ\r\n");
+    demo_.ShipFile("CSV_PLAUSI.CSV", "Regel;Feld\r\n");
+    demo_.ShipFile("update.ini", "[UPDATES]\r\nReplacePlausiCSV=1\r\n");
+    Start();
+    EXPECT_EQ(tool_.RunUpdate(), Lines{kSuccess});
+
+    Lines lines = tool_.ListLines(IDC_LISTBOX1);
+    std::reverse(lines.begin(), lines.end());
+    ASSERT_EQ(lines.size(), 11u);
+    EXPECT_EQ(Lines(lines.begin(), lines.begin() + 6),
+              (Lines{kCheckingKeys, "Bitte warten, Plausibilit\xE4tspr\xFC" "fungen werden aktualisiert...", kDataPhase,
+                     "Daten-CSV '" + DataFile(farms_[0]) + "' wird aktualisiert...",
+                     "Daten-CSV '" + saveFile + "' wird aktualisiert...",
+                     "Daten-CSV '" + DataFile(farms_[1]) + "' wird aktualisiert..."}));
+    // The structure step lists the farm folders in the file system's order, then updates them.
+    const Lines listed(lines.begin() + 6, lines.begin() + 8);
+    const Lines updated(lines.begin() + 8, lines.begin() + 10);
+    for (size_t i = 0; i < 2; ++i) {
+        const std::string farm = listed[i].substr(listed[i].find('\'') + 1, 18);
+        EXPECT_EQ(listed[i], "Struktur-CSV f\xFCr '" + farm + "' wird aktualisiert.");
+        EXPECT_EQ(updated[i], "Struktur-CSV f\xFCr " + farm +
+                                  " wird auf Version 2015031701 aktualisiert. Anwendungsdaten werden entfernt.");
+    }
+    EXPECT_EQ(lines.back(), kSuccess);
+
+    for (const DemoFarm& farm : farms_) {
+        EXPECT_EQ(DecryptText(BinFolder(), DataFile(farm), farm.key), DemoUpdatedCsv(farm, "7.00.02.02"));
+        const std::string csv = demo_.ProgramPath() + farm.FarmId() + "\\CSV-Dateien\\";
+        EXPECT_EQ(DecryptText(BinFolder(), csv + "CSV_PLAUSI.CND", farm.key), "Regel;Feld\r\n");
+        EXPECT_EQ(ReadFileBytes(csv + "CSV_ALL_STR.CSV"), ";version=2015.03.17.01\r\nEbene;Feld;Typ\r\n");
+    }
+    EXPECT_EQ(DecryptText(BinFolder(), saveFile, farms_[0].key), DemoUpdatedCsv(farms_[0], "7.00.02.02"));
+    EXPECT_FALSE(FileExists(appFolder + "\\Ansicht.cache"));
+    EXPECT_TRUE(FileExists(appFolder + "\\Layouts\\Standard.lay"));
+    RemoveTree(appFolder);
 }
