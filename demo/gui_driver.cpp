@@ -250,6 +250,15 @@ bool GuiDriver::Screenshot(const std::string& path)
     return SaveScreenshot(path);
 }
 
+void GuiDriver::Terminate()
+{
+    if (!process_)
+        return;
+    TerminateProcess(process_.get(), 1);
+    WaitForSingleObject(process_.get(), kReadTimeoutMs);
+    main_ = nullptr;
+}
+
 std::optional<DWORD> GuiDriver::WaitForExit(DWORD timeoutMs)
 {
     if (!process_ || WaitForSingleObject(process_.get(), timeoutMs) != WAIT_OBJECT_0)

@@ -79,6 +79,9 @@ public:
     // Repaints the tool's windows and saves the screen as a BMP file.
     bool Screenshot(const std::string& path);
 
+    // Ends the tool at once, as a crash or a power cut would.
+    void Terminate();
+
     // Waits for the process to end; its exit code, or nothing on time-out.
     std::optional<DWORD> WaitForExit(DWORD timeoutMs = 10000);
 

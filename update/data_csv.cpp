@@ -15,6 +15,7 @@
 #include "util/text_file.h"
 
 #include <exception>
+#include <string_view>
 #include <stdexcept>
 #include <vector>
 
@@ -57,6 +58,16 @@ std::vector<std::string> DataFiles(const UpdateContext& context, const std::stri
         } while (FindNextFileA(find.get(), &data));
     }
     return files;
+}
+
+bool IsCatalogKey(const UpdateContext& context, std::string_view key)
+{
+    if (key.empty())
+        return false;
+    for (const std::string& prefix : context.CatalogList)
+        if (!prefix.empty() && key.substr(0, prefix.size()) == prefix)
+            return true;
+    return false;
 }
 
 enum class FileOutcome { Done, Stop };
@@ -121,13 +132,7 @@ std::string FGetDataCSVVersion(const std::string& path)
 
 bool FIsCatalogLine(const UpdateContext& context, const std::string& line)
 {
-    const std::string key = records::Key(line);
-    if (key.empty())
-        return false;
-    for (const std::string& prefix : context.CatalogList)
-        if (!prefix.empty() && key.compare(0, prefix.size(), prefix) == 0)
-            return true;
-    return false;
+    return IsCatalogKey(context, records::Key(line));
 }
 
 bool FFilterDataCSV(const UpdateContext& context, const std::string& source, const std::string& target)
@@ -138,11 +143,13 @@ bool FFilterDataCSV(const UpdateContext& context, const std::string& source, con
     bool versionSeen = false;
     std::string line;
     while (reader.Next(line)) {
-        if (records::Key(line) == records::kDataVersion) {
+        std::string_view key = records::Key(line);
+        if (key == records::kDataVersion) {
             line = versionLine;
+            key = records::Key(line);
             versionSeen = true;
         }
-        if (!FIsCatalogLine(context, line))
+        if (!IsCatalogKey(context, key))
             writer.Write(line);
     }
     if (!versionSeen)

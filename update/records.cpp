@@ -8,13 +8,13 @@ constexpr char kValueOpen[] = "value=\"";
 constexpr size_t kMaxValue = 255;
 }  // namespace
 
-std::string Key(const std::string& line)
+std::string_view Key(const std::string& line)
 {
     const size_t open = sizeof(kKeyOpen) - 1;
     if (line.compare(0, open, kKeyOpen) != 0)
         return {};
     const size_t close = line.find('"', open);
-    return close == std::string::npos ? std::string() : line.substr(open, close - open);
+    return close == std::string::npos ? std::string_view() : std::string_view(line).substr(open, close - open);
 }
 
 std::string Value(const std::string& line)

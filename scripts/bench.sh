@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Builds and runs the data-phase benchmark under Wine:
+#   bash scripts/bench.sh [N M S] [peak MB]
+# Defaults: 4 farms with 3 data CSVs of 8 MB, and a 200 MB data CSV for the peak working set.
+set -euo pipefail
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${BUILD_DIR:-$root/build-bench}
+farms=${1:-4}
+files=${2:-3}
+size=${3:-8}
+peak=${4:-200}
+
+bash "$root/scripts/install-deps.sh"
+cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" -DCMAKE_BUILD_TYPE=Release
+cmake --build "$build" -j"$(nproc)" --target data_bench pbfdec
+
+source "$root/scripts/wine-env.sh"
+wine_env "$build"
+trap wine_stop EXIT
+wine_start
+
+wine "$build/tests/data_bench.exe" "$farms" "$files" "$size" </dev/null
+wine "$build/tests/data_bench.exe" --peak "$peak" </dev/null
