@@ -3,6 +3,7 @@
 #include "app/startup.h"
 #include "resources/resource.h"
 #include "update/u_constants.h"
+#include "util/files.h"
 #include "util/registry.h"
 #include "util/text.h"
 
@@ -51,7 +52,7 @@ std::string BuildFarmLabel(const std::string& farmId)
     return farmId + "|" + description + "|" + KindText(kind);
 }
 
-void FillFarmGrid(GridRows& grid)
+void FillFarmGrid(GridRows& grid, const std::string& programPath)
 {
     for (int row = 1; row < grid.RowCount(); ++row) {
         grid.SetCell(0, row, "");
@@ -62,15 +63,20 @@ void FillFarmGrid(GridRows& grid)
     const std::vector<std::string> farms = SubkeyNames(OpenUserKey(names::kProductKey));
 
     int filled = 0;
+    const auto addRow = [&](const std::string& label, const std::string& key) {
+        if (filled + 1 >= grid.RowCount())
+            grid.AddRow();
+        grid.SetCell(0, filled + 1, label);
+        grid.SetCell(1, filled + 1, key);
+        ++filled;
+    };
     for (const std::string& farm : farms) {
         const std::string farmKey = std::string(names::kProductKey) + "\\" + farm;
+        if (!programPath.empty() && farm.find('_') == std::string::npos && FolderExists(programPath + farm))
+            addRow(farm + "|" + LoadText(IDS_OLD_LAYOUT_LABEL) + "|", ReadText(farmKey, names::kKeyValue));
         for (const std::string& entry : SubkeyNames(OpenUserKey(farmKey))) {
             const std::string key = ReadText(farmKey + "\\" + entry, names::kKeyValue);
-            if (filled + 1 >= grid.RowCount())
-                grid.AddRow();
-            grid.SetCell(0, filled + 1, BuildFarmLabel(farm + "_" + entry));
-            grid.SetCell(1, filled + 1, key);
-            ++filled;
+            addRow(BuildFarmLabel(farm + "_" + entry), key);
         }
     }
 }

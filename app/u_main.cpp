@@ -165,7 +165,7 @@ void Tw_main::FormCreate()
                 Enable(IDC_BTN_START, true);
                 SetText(IDC_LBL_INFO, StartupHeadline(context_));
                 if (IsGridFilled(context_))
-                    FillFarmGrid(Grid().Rows());
+                    FillFarmGrid(Grid().Rows(), context_.ProgramPath);
             } else {
                 ShowInfo(LoadText(IDS_NOT_INSTALLED));
                 SetText(IDC_LBL_INFO, LoadText(IDS_HEADLINE));
@@ -236,6 +236,12 @@ int Tw_main::RowCount()
 std::string Tw_main::Cell(int column, int row)
 {
     return Grid().Rows().Cell(column, row);
+}
+
+void Tw_main::SetCell(int column, int row, const std::string& text)
+{
+    Grid().Rows().SetCell(column, row, text);
+    Grid().Refresh();
 }
 
 void Tw_main::ShowBusy(bool busy)

@@ -45,6 +45,7 @@ private:
     // What the update run sees of the window.
     int RowCount() override;
     std::string Cell(int column, int row) override;
+    void SetCell(int column, int row, const std::string& text) override;
     void ShowBusy(bool busy) override;
     void SetWaitCursor(bool wait) override;
     void ClearLog() override;

@@ -1,5 +1,6 @@
 #include "app/update_run.h"
 
+#include "app/farm_rows.h"
 #include "resources/resource.h"
 #include "update/u_constants.h"
 #include "update/u_functions.h"
@@ -82,6 +83,8 @@ private:
             RunFarmPhase(PlausiPhase());
         if (context_.UpdateDataCsvs)
             RunFarmPhase(DataPhase());
+        if (context_.RestructureFolders)
+            RunRestructuring();
         Busy();
         if (FileExists(context_.UpdatePath + names::kStructureCsv))
             FUpdateStructureCSV(context_);
@@ -141,6 +144,43 @@ private:
                 StopWithMessage();
             LogDebug(FormatText(phase.end, {row.farm}));
         }
+    }
+
+    // Every row whose label is not blank; an old-layout row hands over its farm folder name,
+    // other rows their whole label. A moved farm's row then names its new folder, so the later
+    // phases of this run find it.
+    void RunRestructuring()
+    {
+        const int count = view_.RowCount();
+        for (int row = 1; row < count; ++row) {
+            const std::string label = view_.Cell(0, row);
+            if (IsBlank(label))
+                continue;
+            Log(FormatText(IDS_RUN_FOLDERS, {label}));
+            const size_t bar = label.find('|');
+            const std::string farm = label.substr(0, bar);
+            const bool oldLayout = bar != std::string::npos && !IsBlank(farm) && farm.find('_') == std::string::npos;
+            std::string movedTo;
+            bool ok = false;
+            try {
+                ok = FModifyFolderStructure(context_, oldLayout ? farm : label, view_.Cell(1, row), message_, movedTo);
+            } catch (const std::exception& error) {
+                StopWithBox(error.what());
+            }
+            if (!ok)
+                StopWithBox(message_);
+            if (!movedTo.empty())
+                view_.SetCell(0, row, BuildFarmLabel(movedTo));
+        }
+    }
+
+    [[noreturn]] void StopWithBox(const std::string& text)
+    {
+        view_.SetWaitCursor(false);
+        view_.EnableControls(true);
+        view_.ShowError(text);
+        view_.ShowBusy(false);
+        throw RunStopped{};
     }
 
     void StopWithMessage()

@@ -14,6 +14,7 @@ public:
     // The farm key grid: row 0 is the header, column 0 the farm label, column 1 the key.
     virtual int RowCount() = 0;
     virtual std::string Cell(int column, int row) = 0;
+    virtual void SetCell(int column, int row, const std::string& text) = 0;
 
     virtual void ShowBusy(bool busy) = 0;
     virtual void SetWaitCursor(bool wait) = 0;

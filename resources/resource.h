@@ -112,3 +112,14 @@
 #define IDS_STRUCTURE_NOT_LISTED   1407
 #define IDS_STRUCTURE_NEWER        1408
 #define IDS_STRUCTURE_CURRENT      1409
+
+// Folder restructuring
+#define IDS_FOLDERS_FAILED         1501
+#define IDS_FOLDERS_NO_ID          1502
+#define IDS_FOLDERS_DESCRIPTION    1503
+#define IDS_FOLDERS_DATA           1504
+#define IDS_FOLDERS_NO_KEY         1505
+#define IDS_FOLDERS_BAD_VALUE      1506
+#define IDS_FOLDERS_RENAME         1507
+#define IDS_FOLDERS_REGISTRY       1508
+#define IDS_OLD_LAYOUT_LABEL       1509

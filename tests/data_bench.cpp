@@ -2,6 +2,7 @@
 // of S megabytes, rewrites them through the update operations, and measures in the same process
 // the floor: the same library calls and the same bytes copied, without the tool's own work.
 //   data_bench N M S         times for (N, M, S), (2N, M, S) and (N, M, 2S), and the floors
+//                            (medians of three rounds each)
 //   data_bench --peak MB     peak working set while one data CSV of MB megabytes is rewritten
 #include "demo/installation.h"
 #include "update/file_steps.h"
@@ -13,6 +14,7 @@
 #include <windows.h>
 #include <psapi.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -136,13 +138,27 @@ std::string Root(const std::string& name)
     return std::string(temp) + "kv_bench_" + name + "\\";
 }
 
+double Median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+// Floor and tool in turn, several times over the same files; the medians are reported.
 void Measure(const char* label, int farms, int files, double megabytes, double& toolTime)
 {
+    constexpr int kRounds = 3;
     const std::string root = Root(label);
     DeleteFolder(root, false, true, false);
     Installation installation(root, farms, files, megabytes);
-    const double floorTime = RunFloor(installation);
-    toolTime = RunTool(installation);
+    std::vector<double> floors;
+    std::vector<double> tools;
+    for (int round = 0; round < kRounds; ++round) {
+        floors.push_back(RunFloor(installation));
+        tools.push_back(RunTool(installation));
+    }
+    const double floorTime = Median(floors);
+    toolTime = Median(tools);
     std::printf("%-10s N=%d M=%d S=%.0f MB: tool %.2f s, floor %.2f s, ratio %.3f\n", label, farms, files,
                 megabytes, toolTime, floorTime, toolTime / floorTime);
     DeleteFolder(root, false, true, false);

@@ -27,10 +27,10 @@ protected:
 
 TEST_F(FarmGridTest, NoFarmsLeavesTheDesignTimeRows)
 {
-    FillFarmGrid(grid_);
+    FillFarmGrid(grid_, "");
     EXPECT_EQ(grid_.RowCount(), 2);
     SetUserString(kProduct, "AppPath", "C:\\Kolvano");
-    FillFarmGrid(grid_);
+    FillFarmGrid(grid_, "");
     EXPECT_EQ(grid_.RowCount(), 2);
     EXPECT_EQ(grid_.Cell(0, 1), "");
     EXPECT_EQ(grid_.Cell(0, 0), "Betriebsnummer");
@@ -41,7 +41,7 @@ TEST_F(FarmGridTest, OneRowPerApplicationInRegistryOrder)
     AddEntry("BNR1", "100_1_1", "k1", "Antrag 2026");
     AddEntry("BNR1", "100_2_Z", "k2", "Erg\xE4nzung");
     AddEntry("BNR2", "200_1_N", "k3 ", "Nachtrag");
-    FillFarmGrid(grid_);
+    FillFarmGrid(grid_, "");
     ASSERT_EQ(grid_.RowCount(), 4);
     EXPECT_EQ(grid_.Cell(0, 1), "BNR1_100_1_1|Antrag 2026|Erstantrag");
     EXPECT_EQ(grid_.Cell(0, 2), "BNR1_100_2_Z|Erg\xE4nzung|Erg\xE4nzungsbewilligung");
@@ -55,11 +55,11 @@ TEST_F(FarmGridTest, RefillClearsCellsButKeepsTheRowCount)
     AddEntry("BNR1", "100_1_1", "k1", "a");
     AddEntry("BNR1", "100_2_1", "k2", "b");
     AddEntry("BNR1", "100_3_1", "k3", "c");
-    FillFarmGrid(grid_);
+    FillFarmGrid(grid_, "");
     ASSERT_EQ(grid_.RowCount(), 4);
     DeleteUserKey(kProduct + "\\BNR1\\100_3_1");
     DeleteUserKey(kProduct + "\\BNR1\\100_2_1");
-    FillFarmGrid(grid_);
+    FillFarmGrid(grid_, "");
     EXPECT_EQ(grid_.RowCount(), 4);
     EXPECT_EQ(grid_.Cell(0, 2), "");
     EXPECT_EQ(grid_.Cell(1, 3), "");
@@ -80,7 +80,7 @@ TEST_F(FarmGridTest, KindIsTheThirdPartOfTheEntryName)
 TEST_F(FarmGridTest, MissingKeyGivesAnEmptyCell)
 {
     SetUserString(kProduct + "\\BNR1\\100_1_1", "BezAntrag", "ohne Schl\xFCssel");
-    FillFarmGrid(grid_);
+    FillFarmGrid(grid_, "");
     EXPECT_EQ(grid_.Cell(0, 1), "BNR1_100_1_1|ohne Schl\xFCssel|Erstantrag");
     EXPECT_EQ(grid_.Cell(1, 1), "");
 }
@@ -91,7 +91,7 @@ TEST_F(FarmGridTest, ValueOfAnotherTypeStopsFillingAtThatRow)
     AddEntry("BNR2", "200_1_1", "k2", "schlecht");
     SetUserDword(kProduct + "\\BNR2\\200_1_1", "BezAntrag", 7);
     AddEntry("BNR3", "300_1_1", "k3", "danach");
-    EXPECT_THROW(FillFarmGrid(grid_), StartupError);
+    EXPECT_THROW(FillFarmGrid(grid_, ""), StartupError);
     EXPECT_EQ(grid_.Cell(0, 1), "BNR1_100_1_1|gut|Erstantrag") << "rows filled so far stay";
     EXPECT_EQ(grid_.Cell(0, 3), "");
 }
@@ -99,7 +99,7 @@ TEST_F(FarmGridTest, ValueOfAnotherTypeStopsFillingAtThatRow)
 TEST_F(FarmGridTest, EditedKeysAreMarked)
 {
     AddEntry("BNR1", "100_1_1", "k1", "a");
-    FillFarmGrid(grid_);
+    FillFarmGrid(grid_, "");
     grid_.SetEditedKey(1, "k1");
     EXPECT_FALSE(grid_.IsEdited(1)) << "the same text is no change";
     grid_.SetEditedKey(1, "neu");

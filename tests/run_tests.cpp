@@ -6,6 +6,8 @@
 
 #include <windows.h>
 
+#include <algorithm>
+
 namespace {
 
 // Records what the run does to the window, in order.
@@ -16,6 +18,11 @@ public:
 
     int RowCount() override { return static_cast<int>(rows.size()); }
     std::string Cell(int column, int row) override { return rows[row][column]; }
+    void SetCell(int column, int row, const std::string& text) override
+    {
+        rows[row][column] = text;
+        events.push_back("cell: " + text);
+    }
     void ShowBusy(bool busy) override { events.push_back(busy ? "busy" : "idle"); }
     void SetWaitCursor(bool wait) override { events.push_back(wait ? "hourglass" : "arrow"); }
     void ClearLog() override { events.push_back("clear"); }
@@ -100,7 +107,7 @@ TEST_F(RunTest, KeyVerificationStopsAtTheFirstWrongKey)
     EXPECT_EQ(view_.events, Concat(kPreparation, {"arrow", "error: " + message, "controls on", "idle"}));
 }
 
-TEST_F(RunTest, KeyVerificationDebugLinesAndSkippedRows)
+TEST_F(RunTest, OnlyOldLayoutChecksKeysAndWalksEveryRowForRestructuring)
 {
     RecordingSink debug(true);
     context().RestructureFolders = true;
@@ -108,15 +115,23 @@ TEST_F(RunTest, KeyVerificationDebugLinesAndSkippedRows)
     view_.rows.push_back({"   |blank farm|", "x"});
     view_.rows.push_back({"no bar at all", "x"});
     RunUpdate(context(), view_);
-    const Lines expected = {"Bitte warten, Schl\xFC" "ssel werden \xFC" "berpr\xFC" "ft...",
-                            "FIsRightKeyForFile Beginn f\xFCr BNR1_100_1_1", "  rufe FIsRightKeyForFile...",
-                            "FCheckKeyList Ende f\xFCr BNR1_100_1_1"};
-    // Newest first; the key check's own debug lines sit between the call and the end line.
-    EXPECT_EQ(debug.lines.back(), expected[0]);
-    EXPECT_EQ(debug.lines[debug.lines.size() - 2], expected[1]);
-    EXPECT_EQ(debug.lines[debug.lines.size() - 3], expected[2]);
-    EXPECT_EQ(debug.lines[1], expected[3]);
-    EXPECT_EQ(debug.lines[0], "Die Dateien wurden erfolgreich aktualisiert.");
-    EXPECT_FALSE(debug.Contains("blank farm"));
-    EXPECT_FALSE(debug.Contains("no bar"));
+
+    Lines lines = debug.lines;
+    std::reverse(lines.begin(), lines.end());
+    const auto at = [&](const std::string& line) { return std::find(lines.begin(), lines.end(), line) - lines.begin(); };
+    const auto keyBegin = at("FIsRightKeyForFile Beginn f\xFCr BNR1_100_1_1");
+    EXPECT_EQ(at("Bitte warten, Schl\xFC" "ssel werden \xFC" "berpr\xFC" "ft..."), 0);
+    EXPECT_EQ(keyBegin, 1);
+    EXPECT_EQ(at("  rufe FIsRightKeyForFile..."), 2);
+    const auto keyEnd = at("FCheckKeyList Ende f\xFCr BNR1_100_1_1");
+    ASSERT_LT(keyEnd, static_cast<long>(lines.size()));
+    EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
+                            [](const std::string& line) { return line.rfind("FIsRightKeyForFile Beginn", 0) == 0; }),
+              1)
+        << "rows without a farm are skipped";
+    // Restructuring takes every non-blank label whole; none of these rows moves anything.
+    EXPECT_EQ(Lines(lines.begin() + keyEnd + 1, lines.end()),
+              (Lines{"Modifiziere Ordnerstruktur f\xFCr BNR1_100_1_1|a|Erstantrag...",
+                     "Modifiziere Ordnerstruktur f\xFCr    |blank farm|...",
+                     "Modifiziere Ordnerstruktur f\xFCr no bar at all...", "Die Dateien wurden erfolgreich aktualisiert."}));
 }

@@ -50,3 +50,10 @@ bool FRemoveFarmAppData(const UpdateContext& context, const std::string& farm);
 
 // True when the farm's data CSVs were rewritten in this run.
 bool IsDataCsvUpdated(const UpdateContext& context, const std::string& farm);
+
+// Moves a farm of the old layout into the current one: folder, application-data folder and
+// registry values go to farm + "_" + application id + "_1_1" together, or not at all; then the
+// farm's data CSVs are rewritten under the new name. movedTo receives the new name after a move.
+// Rows of the current layout (and wrong keys) pass with true and no change.
+bool FModifyFolderStructure(UpdateContext& context, const std::string& farm, const std::string& key,
+                            std::string& message, std::string& movedTo);

@@ -49,6 +49,42 @@ ValueRead ReadIntegerValue(const RegKey& key, const std::string& name, int& valu
     return ValueRead::Ok;
 }
 
+RegKey CreateUserKey(const std::string& path)
+{
+    RegKey key;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key.put(),
+                        nullptr) != ERROR_SUCCESS)
+        key.reset();
+    return key;
+}
+
+void DeleteUserTree(const std::string& path)
+{
+    RegDeleteTreeA(HKEY_CURRENT_USER, path.c_str());
+    RegDeleteKeyA(HKEY_CURRENT_USER, path.c_str());
+}
+
+bool WriteStringValue(const RegKey& key, const std::string& name, const std::string& value)
+{
+    return key && RegSetValueExA(key.get(), name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                                 static_cast<DWORD>(value.size() + 1)) == ERROR_SUCCESS;
+}
+
+bool WriteIntegerValue(const RegKey& key, const std::string& name, int value)
+{
+    const DWORD data = static_cast<DWORD>(value);
+    return key && RegSetValueExA(key.get(), name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&data),
+                                 sizeof(data)) == ERROR_SUCCESS;
+}
+
+bool DeleteValue(const RegKey& key, const std::string& name)
+{
+    if (!key)
+        return false;
+    const LONG result = RegDeleteValueA(key.get(), name.c_str());
+    return result == ERROR_SUCCESS || result == ERROR_FILE_NOT_FOUND;
+}
+
 std::vector<std::string> SubkeyNames(const RegKey& key)
 {
     std::vector<std::string> names;

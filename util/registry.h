@@ -19,5 +19,16 @@ ValueRead ReadStringValue(const RegKey& key, const std::string& name, std::strin
 // An integer value (REG_DWORD). WrongType for any other type.
 ValueRead ReadIntegerValue(const RegKey& key, const std::string& name, int& value);
 
+// The key below HKEY_CURRENT_USER, created when missing; empty when that fails.
+RegKey CreateUserKey(const std::string& path);
+
+// Removes the key with all its subkeys and values.
+void DeleteUserTree(const std::string& path);
+
+bool WriteStringValue(const RegKey& key, const std::string& name, const std::string& value);
+bool WriteIntegerValue(const RegKey& key, const std::string& name, int value);
+// True when the value is gone afterwards, also when there was none.
+bool DeleteValue(const RegKey& key, const std::string& name);
+
 // The names of the key's direct subkeys, in the order the registry enumerates them.
 std::vector<std::string> SubkeyNames(const RegKey& key);
