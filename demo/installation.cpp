@@ -101,14 +101,25 @@ void DemoInstallation::AddFarm(const DemoFarm& farm, const std::string& dataCsv)
     EncryptText(binFolder_, dataCsv, csvFolder + "CSV_ALL_DAT.CND", farm.key);
 }
 
+void DemoInstallation::AddOldLayoutFarm(const DemoFarm& farm, const std::string& dataCsv) const
+{
+    const std::string farmKey = std::string(names::kProductKey) + "\\" + farm.farm;
+    SetUserString(farmKey, names::kKeyValue, farm.key);
+    SetUserDword(farmKey, names::kSaveKeyValue, 7);
+    SetUserString(farmKey, names::kSavePathValue, "");
+    const std::string csvFolder = ProgramPath() + farm.farm + "\\CSV-Dateien\\";
+    CreateFolders(csvFolder);
+    EncryptText(binFolder_, dataCsv, csvFolder + "CSV_ALL_DAT.CND", farm.key);
+}
+
 std::string DemoInstallation::DataFile(const DemoFarm& farm) const
 {
     return ProgramPath() + farm.FarmId() + "\\CSV-Dateien\\CSV_ALL_DAT.CND";
 }
 
-void DemoInstallation::AddStructureFile(const DemoFarm& farm, const std::string& firstLine) const
+void DemoInstallation::AddStructureFile(const std::string& farmFolder, const std::string& firstLine) const
 {
-    WriteFileBytes(ProgramPath() + farm.FarmId() + "\\CSV-Dateien\\CSV_ALL_STR.CSV",
+    WriteFileBytes(ProgramPath() + farmFolder + "\\CSV-Dateien\\CSV_ALL_STR.CSV",
                    firstLine + "\r\nEbene;Feld;Typ\r\n1;Fl\xE4" "che;N\r\n");
 }
 

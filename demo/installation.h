@@ -4,7 +4,8 @@
 
 #include <string>
 
-// One application of a farm in the current layout.
+// One application of a farm in the current layout; for the old layout only farm and key count,
+// and the application id is the one its data CSV will carry.
 struct DemoFarm {
     std::string farm;         // "BNR" + farm number
     std::string application;  // application id + "_1_1", or another entry name
@@ -40,8 +41,11 @@ public:
     void Register() const;
     // Registry entry and farm folder with the data file encrypted under the farm's key.
     void AddFarm(const DemoFarm& farm, const std::string& dataCsv) const;
-    // The farm's plain structure file with the given first line.
-    void AddStructureFile(const DemoFarm& farm, const std::string& firstLine) const;
+    // A farm of the old layout: folder "BNR..." and the values Key, SaveKey and SavePath directly
+    // in the farm's registry key. Its data CSV should carry the application id record.
+    void AddOldLayoutFarm(const DemoFarm& farm, const std::string& dataCsv) const;
+    // The plain structure file in the farm folder, with the given first line.
+    void AddStructureFile(const std::string& farmFolder, const std::string& firstLine) const;
     // A further encrypted data CSV in the farm's save folder (registered as "SavePath").
     std::string AddSaveFile(const DemoFarm& farm, const std::string& name, const std::string& dataCsv) const;
     // Files in the farm's application-data folder below appDataFolder ("...\AppData\Roaming\").

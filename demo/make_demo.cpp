@@ -44,10 +44,14 @@ void Build(const std::string& root)
     demo.Register();
     for (const DemoFarm& farm : kFarms) {
         demo.AddFarm(farm, DemoDataCsv(farm));
-        demo.AddStructureFile(farm, ";version=2014.12.01.00");
+        demo.AddStructureFile(farm.FarmId(), ";version=2014.12.01.00");
         demo.AddAppData(farm, appData);
     }
     demo.AddSaveFile(kFarms[0], "Sicherung_2025.CND", DemoDataCsv(kFarms[0]));
+    // A farm still in the old layout, which the run moves into the current one.
+    const DemoFarm oldFarm{"BNR402000", "8800_1_1", "Altbestand", ""};
+    demo.AddOldLayoutFarm(oldFarm, DemoDataCsv(oldFarm));
+    demo.AddStructureFile(oldFarm.farm, ";version=2014.12.01.00");
     demo.InstallCopy(stubs + "version_7_0_1_0.exe", "kolvano3.exe");
 
     demo.ShipTool();

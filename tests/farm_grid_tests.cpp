@@ -108,3 +108,17 @@ TEST_F(FarmGridTest, EditedKeysAreMarked)
     grid_.SetEditedKey(0, "header");
     EXPECT_EQ(grid_.Cell(1, 0), "Schl\xFCssel") << "the header row is not editable";
 }
+
+TEST_F(FarmGridTest, OldLayoutFarmGetsARowWithItsStoredKey)
+{
+    ScratchFolder install;
+    ASSERT_TRUE(CreateDirectoryA((install / "BNR402000").c_str(), nullptr));
+    SetUserString(kProduct + "\\BNR402000", "Key", "Altbestand");
+    SetUserString(kProduct + "\\BNR999999", "Key", "ohne Ordner");
+    AddEntry("BNR500000", "1_1_1", "neu", "Antrag");
+    FillFarmGrid(grid_, install.path());
+    ASSERT_EQ(grid_.RowCount(), 3);
+    EXPECT_EQ(grid_.Cell(0, 1), "BNR402000|alte Ordnerstruktur, wird umgestellt|");
+    EXPECT_EQ(grid_.Cell(1, 1), "Altbestand");
+    EXPECT_EQ(grid_.Cell(0, 2), "BNR500000_1_1_1|Antrag|Erstantrag") << "a registry farm without its folder is no row";
+}

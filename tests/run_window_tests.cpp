@@ -3,6 +3,7 @@
 #include "demo/gui_driver.h"
 #include "tests/test_support.h"
 #include "util/files.h"
+#include "util/registry.h"
 
 #include <gtest/gtest.h>
 
@@ -146,7 +147,7 @@ TEST_F(RunWindowTest, FarmDataPhasesRunInOrderAndLeaveTheExpectedRecords)
     demo_.AddAppData(farms_[0], appData);
     const std::string saveFile = demo_.AddSaveFile(farms_[0], "2025.CND", DemoDataCsv(farms_[0]));
     for (const DemoFarm& farm : farms_)
-        demo_.AddStructureFile(farm, ";version=2014.12.01.00");
+        demo_.AddStructureFile(farm.FarmId(), ";version=2014.12.01.00");
     demo_.ShipFile("CSV_ALL_STR.CSV", ";version=2015.03.17.01\r\nEbene;Feld;Typ\r\n");
     demo_.ShipFile("CSV_PLAUSI.CSV", "Regel;Feld\r\n");
     demo_.ShipFile("update.ini", "[UPDATES]\r\nReplacePlausiCSV=1\r\n");
@@ -182,4 +183,61 @@ TEST_F(RunWindowTest, FarmDataPhasesRunInOrderAndLeaveTheExpectedRecords)
     EXPECT_FALSE(FileExists(appFolder + "\\Ansicht.cache"));
     EXPECT_TRUE(FileExists(appFolder + "\\Layouts\\Standard.lay"));
     RemoveTree(appFolder);
+}
+
+TEST_F(RunWindowTest, OldLayoutFarmEndsInTheCurrentLayout)
+{
+    const DemoFarm old{"BNR402000", "8800_1_1", "Altbestand", ""};
+    demo_.AddOldLayoutFarm(old, DemoDataCsv(old));
+    for (const DemoFarm& farm : farms_)
+        demo_.AddStructureFile(farm.FarmId(), ";version=2015.03.17.01");
+    WriteFileBytes(demo_.ProgramPath() + "BNR402000\\CSV-Dateien\\CSV_ALL_STR.CSV", ";version=2014.12.01.00\r\n");
+    demo_.ShipFile("CSV_ALL_STR.CSV", ";version=2015.03.17.01\r\nneu\r\n");
+    Start();
+    const auto rowsBefore = tool_.GridRows(IDC_S_GRID);
+    ASSERT_EQ(rowsBefore.size(), 4u);
+    EXPECT_EQ(rowsBefore[1], (Lines{"BNR276001_4711_1_1|Antrag|Erstantrag", "Sommerweide"}));
+    EXPECT_EQ(rowsBefore[2], (Lines{"BNR310777_5230_1_1|Antrag|Erstantrag", "Hofladen#7"}));
+    EXPECT_EQ(rowsBefore[3], (Lines{"BNR402000|alte Ordnerstruktur, wird umgestellt|", "Altbestand"}));
+
+    EXPECT_EQ(tool_.RunUpdate(), Lines{kSuccess});
+    const Lines lines = tool_.ListLines(IDC_LISTBOX1);
+    const auto has = [&](const std::string& line) { return std::find(lines.begin(), lines.end(), line) != lines.end(); };
+    EXPECT_TRUE(has("Modifiziere Ordnerstruktur f\xFCr BNR402000|alte Ordnerstruktur, wird umgestellt|..."));
+    EXPECT_TRUE(has("Modifiziere Daten-CSVs f\xFCr BNR402000..."));
+    EXPECT_TRUE(has("Struktur-CSV f\xFCr BNR402000_8800_1_1 wird auf Version 2015031701 aktualisiert. "
+                    "Anwendungsdaten werden entfernt."));
+
+    const std::string moved = demo_.ProgramPath() + "BNR402000_8800_1_1\\CSV-Dateien\\";
+    EXPECT_FALSE(FolderExists(demo_.ProgramPath() + "BNR402000"));
+    EXPECT_EQ(DecryptText(BinFolder(), moved + "CSV_ALL_DAT.CND", old.key), DemoUpdatedCsv(old, "7.00.02.02"));
+    EXPECT_EQ(ReadFileBytes(moved + "CSV_ALL_STR.CSV"), ";version=2015.03.17.01\r\nneu\r\n");
+    std::string description;
+    EXPECT_EQ(ReadStringValue(OpenUserKey("SOFTWARE\\Orvalis GmbH\\Kolvano\\BNR402000\\8800_1_1"), "BezAntrag",
+                              description),
+              ValueRead::Ok);
+    EXPECT_EQ(tool_.GridRows(IDC_S_GRID)[3][0], "BNR402000_8800_1_1|Erster Antrag nach Umstrukturierung|Erstantrag");
+    for (const DemoFarm& farm : farms_) {
+        EXPECT_TRUE(FolderExists(demo_.ProgramPath() + farm.FarmId())) << "other farms keep their folders";
+        EXPECT_TRUE(UserKeyExists("SOFTWARE\\Orvalis GmbH\\Kolvano\\" + farm.farm + "\\" + farm.application));
+    }
+}
+
+TEST_F(RunWindowTest, MissingSaveKeyStopsCleanlyAndASecondStartCompletes)
+{
+    const DemoFarm old{"BNR402000", "8800_1_1", "Altbestand", ""};
+    demo_.AddOldLayoutFarm(old, DemoDataCsv(old));
+    const std::string oldKey = "SOFTWARE\\Orvalis GmbH\\Kolvano\\BNR402000";
+    RegDeleteKeyValueA(HKEY_CURRENT_USER, oldKey.c_str(), "SaveKey");
+    Start();
+    EXPECT_EQ(tool_.RunUpdate(), Lines{"Der Registrierungswert 'SaveKey' des Betriebs BNR402000 fehlt oder hat einen "
+                                       "ung\xFCltigen Datentyp. Die Ordnerstruktur wurde nicht ge\xE4ndert."});
+    EXPECT_TRUE(FolderExists(demo_.ProgramPath() + "BNR402000"));
+    EXPECT_FALSE(FolderExists(demo_.ProgramPath() + "BNR402000_8800_1_1"));
+    EXPECT_TRUE(tool_.IsEnabled(IDC_BTN_START));
+
+    SetUserDword(oldKey, "SaveKey", 7);
+    EXPECT_EQ(tool_.RunUpdate(), Lines{kSuccess});
+    EXPECT_TRUE(FolderExists(demo_.ProgramPath() + "BNR402000_8800_1_1"));
+    EXPECT_FALSE(FolderExists(demo_.ProgramPath() + "BNR402000"));
 }
