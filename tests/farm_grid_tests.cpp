@@ -2,6 +2,7 @@
 #include "app/farm_rows.h"
 #include "app/startup.h"
 #include "tests/test_support.h"
+#include "util/files.h"
 
 #include <gtest/gtest.h>
 
@@ -112,7 +113,7 @@ TEST_F(FarmGridTest, EditedKeysAreMarked)
 TEST_F(FarmGridTest, OldLayoutFarmGetsARowWithItsStoredKey)
 {
     ScratchFolder install;
-    ASSERT_TRUE(CreateDirectoryA((install / "BNR402000").c_str(), nullptr));
+    ASSERT_TRUE(CreateFolder(install / "BNR402000"));
     SetUserString(kProduct + "\\BNR402000", "Key", "Altbestand");
     SetUserString(kProduct + "\\BNR999999", "Key", "ohne Ordner");
     AddEntry("BNR500000", "1_1_1", "neu", "Antrag");
