@@ -159,14 +159,6 @@ StartupResult FillUpdateContext(UpdateContext& context, const std::string& exePa
     return StartupResult{};
 }
 
-std::string GetSpecialFolderPath(int csidl)
-{
-    char buffer[kPathBuffer] = {};
-    if (!SHGetSpecialFolderPathA(nullptr, buffer, csidl, FALSE))
-        return {};
-    return WithBackslash(std::string(buffer));
-}
-
 bool FLoadCatalogList(const std::string& path, std::vector<std::string>& list)
 {
     std::ifstream in(path, std::ios::binary);

@@ -27,9 +27,6 @@ struct StartupResult {
 // the fields set so far keep their values.
 StartupResult FillUpdateContext(UpdateContext& context, const std::string& exePath);
 
-// The shell's folder for a CSIDL number with a trailing backslash; empty when it cannot be resolved.
-std::string GetSpecialFolderPath(int csidl);
-
 // Reads the catalogue prefixes (characters 6 to 12 of each non-blank line) into the list.
 // Throws StartupError when the file cannot be read. Always true otherwise.
 bool FLoadCatalogList(const std::string& path, std::vector<std::string>& list);

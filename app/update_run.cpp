@@ -91,6 +91,17 @@ private:
         if (context_.DeleteAppData)
             FDeleteAppData(context_);
         Busy();
+        if (context_.HasProgramFiles) {
+            Log(LoadText(IDS_RUN_PROGRAM_FILES));
+            if (!FUpdateProgramFiles(context_, message_))
+                StopWithMessage();
+            Log(LoadText(IDS_RUN_SHORTCUTS));
+            RemoveShortcuts(names::kOldProduct);
+            RemoveShortcuts(names::kNewProduct);
+            CreateDesktopShortcut(context_.ProgramPath);
+            CreateStartMenuShortcuts(context_.ProgramPath);
+        }
+        RunFarmPhase(DocumentsPhase());
     }
 
     // The hourglass again, after phases whose boxes may have changed it.
@@ -124,6 +135,14 @@ private:
         return {IDS_RUN_DATA, IDS_RUN_DATA_BEGIN, IDS_RUN_DATA_END, "FModifyDataCSV", false,
                 [this](const FarmRow& row, std::string& message) {
                     return FModifyDataCSV(context_, row.farm, row.key, message);
+                }};
+    }
+
+    FarmPhase DocumentsPhase()
+    {
+        return {IDS_RUN_DOCUMENTS, IDS_RUN_DOCUMENTS_BEGIN, IDS_RUN_DOCUMENTS_END, "FModifyDocuments", false,
+                [this](const FarmRow& row, std::string& message) {
+                    return FModifyDocuments(context_, row.farm, message);
                 }};
     }
 

@@ -123,3 +123,12 @@
 #define IDS_FOLDERS_RENAME         1507
 #define IDS_FOLDERS_REGISTRY       1508
 #define IDS_OLD_LAYOUT_LABEL       1509
+
+// Installation files
+#define IDS_PROGRAM_LOCKED         1601
+#define IDS_PROGRAM_ATTRIBUTES     1602
+#define IDS_PROGRAM_COPY           1603
+#define IDS_SHELL_LINK             1604
+#define IDS_DOC_ATTRIBUTES         1605
+#define IDS_DOC_ARCHIVE            1606
+#define IDS_DOC_COPY               1607

@@ -86,7 +86,8 @@ TEST_F(RunTest, MissingLibraryStopsBeforeAnythingChanges)
 TEST_F(RunTest, NothingToDoEndsWithTheSuccessReport)
 {
     RunUpdate(context(), view_);
-    EXPECT_EQ(sink_.lines, Lines{"Die Dateien wurden erfolgreich aktualisiert."});
+    EXPECT_EQ(sink_.lines, (Lines{"Die Dateien wurden erfolgreich aktualisiert.",
+                                  "Bitte warten, Dokumente werden aktualisiert..."}));
     EXPECT_EQ(view_.events,
               Concat(Concat(kPreparation, kAfterFarmPhases),
                      {"arrow", "controls on", "idle", "info: Die Dateien wurden erfolgreich aktualisiert.",
@@ -133,5 +134,7 @@ TEST_F(RunTest, OnlyOldLayoutChecksKeysAndWalksEveryRowForRestructuring)
     EXPECT_EQ(Lines(lines.begin() + keyEnd + 1, lines.end()),
               (Lines{"Modifiziere Ordnerstruktur f\xFCr BNR1_100_1_1|a|Erstantrag...",
                      "Modifiziere Ordnerstruktur f\xFCr    |blank farm|...",
-                     "Modifiziere Ordnerstruktur f\xFCr no bar at all...", "Die Dateien wurden erfolgreich aktualisiert."}));
+                     "Modifiziere Ordnerstruktur f\xFCr no bar at all...",
+                     "Bitte warten, Dokumente werden aktualisiert...", "Dokumente Beginn f\xFCr BNR1_100_1_1",
+                     "Dokumente Ende f\xFCr BNR1_100_1_1", "Die Dateien wurden erfolgreich aktualisiert."}));
 }

@@ -18,6 +18,9 @@ using Lines = std::vector<std::string>;
 const std::string kSuccess = "Die Dateien wurden erfolgreich aktualisiert.";
 const std::string kCheckingKeys = "Bitte warten, Schl\xFC" "ssel werden \xFC" "berpr\xFC" "ft...";
 const std::string kDataPhase = "Bitte warten, Daten-CSVs werden aktualisiert...";
+const std::string kProgramFiles = "Bitte warten, Programmdateien werden aktualisiert...";
+const std::string kShortcuts = "Bitte warten, Verkn\xFCpfungen werden aktualisiert...";
+const std::string kDocuments = "Bitte warten, Dokumente werden aktualisiert...";
 
 class RunWindowTest : public testing::Test {
 protected:
@@ -44,6 +47,7 @@ protected:
     }
 
     RegistryScratch registry_;
+    ShortcutScratch shortcuts_;
     ScratchFolder scratch_;
     DemoInstallation demo_{scratch_.path(), BinFolder()};
     const std::vector<DemoFarm> farms_ = {{"BNR276001", "4711_1_1", "Sommerweide", "Antrag"},
@@ -58,7 +62,8 @@ TEST_F(RunWindowTest, SuccessfulRunReportsAndOffersToStartKolvano)
     Start();
     EXPECT_EQ(tool_.RunUpdate(), Lines{kSuccess});
     EXPECT_EQ(tool_.ListLines(IDC_LISTBOX1),
-              (Lines{kSuccess, "Daten-CSV '" + DataFile(farms_[1]) + "' wird aktualisiert...",
+              (Lines{kSuccess, kDocuments, kShortcuts, kProgramFiles,
+                     "Daten-CSV '" + DataFile(farms_[1]) + "' wird aktualisiert...",
                      "Daten-CSV '" + DataFile(farms_[0]) + "' wird aktualisiert...", kDataPhase, kCheckingKeys}));
     EXPECT_EQ(tool_.ControlText(IDC_LBL_INFO), "Installierte Version = 7.00.01.00, Update-Version = 7.00.02.02");
     EXPECT_FALSE(tool_.IsEnabled(IDC_BTN_START));
@@ -156,7 +161,7 @@ TEST_F(RunWindowTest, FarmDataPhasesRunInOrderAndLeaveTheExpectedRecords)
 
     Lines lines = tool_.ListLines(IDC_LISTBOX1);
     std::reverse(lines.begin(), lines.end());
-    ASSERT_EQ(lines.size(), 11u);
+    ASSERT_EQ(lines.size(), 14u);
     EXPECT_EQ(Lines(lines.begin(), lines.begin() + 6),
               (Lines{kCheckingKeys, "Bitte warten, Plausibilit\xE4tspr\xFC" "fungen werden aktualisiert...", kDataPhase,
                      "Daten-CSV '" + DataFile(farms_[0]) + "' wird aktualisiert...",
@@ -171,7 +176,7 @@ TEST_F(RunWindowTest, FarmDataPhasesRunInOrderAndLeaveTheExpectedRecords)
         EXPECT_EQ(updated[i], "Struktur-CSV f\xFCr " + farm +
                                   " wird auf Version 2015031701 aktualisiert. Anwendungsdaten werden entfernt.");
     }
-    EXPECT_EQ(lines.back(), kSuccess);
+    EXPECT_EQ(Lines(lines.begin() + 10, lines.end()), (Lines{kProgramFiles, kShortcuts, kDocuments, kSuccess}));
 
     for (const DemoFarm& farm : farms_) {
         EXPECT_EQ(DecryptText(BinFolder(), DataFile(farm), farm.key), DemoUpdatedCsv(farm, "7.00.02.02"));

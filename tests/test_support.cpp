@@ -1,5 +1,7 @@
 #include "tests/test_support.h"
 
+#include "util/files.h"
+
 #include <windows.h>
 
 #include <fstream>
@@ -88,6 +90,29 @@ RegistryScratch::RegistryScratch()
 RegistryScratch::~RegistryScratch()
 {
     RemoveDemoRegistry();
+}
+
+namespace {
+
+void RemoveShortcutsOfTheProduct()
+{
+    const std::string desktop = GetSpecialFolderPath(0);
+    for (const char* link : {"Kolvano.lnk", "Kolvano3.lnk"})
+        DeleteFileA((desktop + link).c_str());
+    for (int csidl : {2, 23})
+        RemoveTree(GetSpecialFolderPath(csidl) + "Orvalis GmbH");
+}
+
+}  // namespace
+
+ShortcutScratch::ShortcutScratch()
+{
+    RemoveShortcutsOfTheProduct();
+}
+
+ShortcutScratch::~ShortcutScratch()
+{
+    RemoveShortcutsOfTheProduct();
 }
 
 bool RecordingSink::Contains(const std::string& text) const

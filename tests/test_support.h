@@ -51,6 +51,15 @@ public:
     RegistryScratch& operator=(const RegistryScratch&) = delete;
 };
 
+// Removes the desktop links and start-menu folders that a run writes, when made and when gone.
+class ShortcutScratch {
+public:
+    ShortcutScratch();
+    ~ShortcutScratch();
+    ShortcutScratch(const ShortcutScratch&) = delete;
+    ShortcutScratch& operator=(const ShortcutScratch&) = delete;
+};
+
 // A status sink that records lines (newest first) and plain boxes.
 class RecordingSink : public LogSink {
 public:

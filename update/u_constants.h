@@ -28,7 +28,21 @@ inline constexpr char kCatalogCsv[] = "KATALOGE4UPDATE.CSV";
 inline constexpr char kOldFarmPrefix[] = "BNR";
 
 // Shell special folders.
+inline constexpr int kCsidlDesktop = 0;
+inline constexpr int kCsidlPrograms = 2;
+inline constexpr int kCsidlCommonPrograms = 23;
 inline constexpr int kCsidlAppData = 26;
+
+// Shortcuts.
+inline constexpr char kCompanyFolder[] = "Orvalis GmbH";
+inline constexpr char kOldProduct[] = "Kolvano";
+inline constexpr char kNewProduct[] = "Kolvano3";
+inline constexpr char kUninstaller[] = "setup.exe";
+inline constexpr char kUninstallArguments[] = "-uninstall";
+inline constexpr char kUninstallLink[] = "Deinstallation.lnk";
+
+// Documents.
+inline constexpr char kDocumentList[] = "DOKUMENTE.TXT";
 
 // Temp files, in TempPath.
 inline constexpr char kTempCnd[] = "DATEN_CSV.CND";

@@ -57,3 +57,36 @@ bool IsDataCsvUpdated(const UpdateContext& context, const std::string& farm);
 // Rows of the current layout (and wrong keys) pass with true and no change.
 bool FModifyFolderStructure(UpdateContext& context, const std::string& farm, const std::string& key,
                             std::string& message, std::string& movedTo);
+
+// Replaces the installed program files by the update's copies. Stops before anything changes
+// when an installed file is held by a running program.
+bool FUpdateProgramFiles(const UpdateContext& context, std::string& message);
+
+// Writes one shortcut through IShellLinkA and IPersistFile. Throws when the shell's link object
+// cannot be had; a link that cannot be saved is not reported.
+void CreateShellLink(const std::string& linkFile, const std::string& target, const std::string& arguments,
+                     const std::string& workingFolder, int showCommand, const std::string& iconFile,
+                     unsigned char iconIndex);
+
+// True when the folder's listing holds nothing but "." and "..".
+bool FolderHasNoEntries(const std::string& folder);
+
+// Removes the desktop link and start-menu folders of the product ("Kolvano" or "Kolvano3"), and
+// the company folder when nothing is left in it.
+void RemoveShortcuts(const std::string& product);
+void CreateDesktopShortcut(const std::string& programPath);
+void CreateStartMenuShortcuts(const std::string& programPath);
+
+// Copies the documents listed as newer than the installed version into the farm's folder,
+// archiving existing copies. True without a list.
+bool FModifyDocuments(const UpdateContext& context, const std::string& farm, std::string& message);
+
+// True when the candidate's version number is greater. Throws std::range_error for a text that
+// is not a number.
+bool IsVersionNewer(const std::string& candidate, const std::string& reference);
+
+// Renames an existing file to stem + "_OLD_" + n + extension with the smallest free n.
+bool ArchiveExistingFile(const std::string& path);
+
+// The text from the last "." on; empty for a name without one.
+std::string FileNameExtension(const std::string& fileName);

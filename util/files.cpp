@@ -4,6 +4,7 @@
 #include "util/handles.h"
 
 #include <shellapi.h>
+#include <shlobj.h>
 
 #include <cstring>
 
@@ -55,6 +56,14 @@ std::string OwnExecutablePath()
             return std::string(buffer.data(), length);
         buffer.resize(buffer.size() * 2);
     }
+}
+
+std::string GetSpecialFolderPath(int csidl)
+{
+    char buffer[MAX_PATH] = {};
+    if (!SHGetSpecialFolderPathA(nullptr, buffer, csidl, FALSE))
+        return {};
+    return WithBackslash(std::string(buffer));
 }
 
 std::string WithBackslash(const std::string& folder)

@@ -15,6 +15,9 @@ bool FolderExists(const std::string& path);
 // Full path of the running executable.
 std::string OwnExecutablePath();
 
+// The shell's folder for a CSIDL number with a trailing backslash; empty when it cannot be resolved.
+std::string GetSpecialFolderPath(int csidl);
+
 // Appends a backslash unless the text is empty or already ends in one.
 std::string WithBackslash(const std::string& folder);
 

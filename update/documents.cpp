@@ -1,0 +1,122 @@
+// Documents: the documents that "DOKUMENTE.TXT" lists as newer than the installed program are
+// copied into the farm's folder; an existing copy is archived under a numbered name first.
+#include "resources/resource.h"
+#include "update/u_constants.h"
+#include "update/u_functions.h"
+#include "util/files.h"
+#include "util/text.h"
+#include "util/text_file.h"
+#include "util/versions.h"
+
+#include <algorithm>
+#include <vector>
+
+namespace {
+
+constexpr size_t kVersionLength = 13;
+constexpr size_t kNameStart = 15;
+constexpr size_t kMaxName = 255;
+
+bool IsBlankLine(const std::string& line)
+{
+    return std::all_of(line.begin(), line.end(), [](char c) { return static_cast<unsigned char>(c) <= ' '; });
+}
+
+// The document name: from position 16, at most 255 characters, without the end mark.
+std::string DocumentName(const std::string& line)
+{
+    if (line.size() <= kNameStart)
+        return {};
+    const std::string name = line.substr(kNameStart, kMaxName);
+    return name.substr(0, name.size() - 1);
+}
+
+// A name must stay inside the farm folder: no drive, no root, no climbing with "..".
+bool StaysInside(const std::string& name)
+{
+    if (name.empty() || name.find(':') != std::string::npos || name[0] == '\\' || name[0] == '/')
+        return name.empty();
+    size_t start = 0;
+    while (start <= name.size()) {
+        const size_t end = name.find_first_of("\\/", start);
+        if (name.substr(start, end - start) == "..")
+            return false;
+        if (end == std::string::npos)
+            break;
+        start = end + 1;
+    }
+    return true;
+}
+
+std::vector<std::string> DocumentList(const UpdateContext& context)
+{
+    LineReader reader(context.UpdatePath + names::kDocumentList);
+    std::vector<std::string> documents;
+    std::string line;
+    while (reader.Next(line)) {
+        if (IsBlankLine(line) || !IsVersionNewer(line.substr(0, kVersionLength), context.InstalledVersion))
+            continue;
+        const std::string name = DocumentName(line);
+        // A document listed twice is placed once.
+        if (std::find(documents.begin(), documents.end(), name) == documents.end())
+            documents.push_back(name);
+    }
+    return documents;
+}
+
+}  // namespace
+
+std::string FileNameExtension(const std::string& fileName)
+{
+    const size_t dot = fileName.rfind('.');
+    return dot == std::string::npos ? std::string() : fileName.substr(dot, kMaxName);
+}
+
+bool IsVersionNewer(const std::string& candidate, const std::string& reference)
+{
+    return ToVersionNumber(candidate) > ToVersionNumber(reference);
+}
+
+bool ArchiveExistingFile(const std::string& path)
+{
+    if (!FileExists(path))
+        return true;
+    const size_t split = path.find_last_of("\\:") + 1;
+    const std::string folder = path.substr(0, split);
+    const std::string fileName = path.substr(split);
+    const std::string extension = FileNameExtension(fileName);
+    const std::string stem = fileName.substr(0, fileName.size() - extension.size());
+    int number = 1;
+    while (FileExists(folder + stem + "_OLD_" + std::to_string(number) + extension))
+        ++number;
+    return MoveFileA(path.c_str(), (folder + stem + "_OLD_" + std::to_string(number) + extension).c_str()) != 0;
+}
+
+bool FModifyDocuments(const UpdateContext& context, const std::string& farm, std::string& message)
+{
+    if (!FileExists(context.UpdatePath + names::kDocumentList))
+        return true;
+    for (const std::string& name : DocumentList(context)) {
+        const std::string source = context.UpdatePath + name;
+        const std::string target = context.ProgramPath + farm + "\\" + name;
+        if (!StaysInside(name)) {
+            message = FormatText(IDS_DOC_COPY, {source, target});
+            return false;
+        }
+        if (FileExists(target)) {
+            if (!ClearFileAttributes(target)) {
+                message = FormatText(IDS_DOC_ATTRIBUTES, {target});
+                return false;
+            }
+            if (!ArchiveExistingFile(target)) {
+                message = FormatText(IDS_DOC_ARCHIVE, {target});
+                return false;
+            }
+        }
+        if (!CopyFileA(source.c_str(), target.c_str(), TRUE)) {
+            message = FormatText(IDS_DOC_COPY, {source, target});
+            return false;
+        }
+    }
+    return true;
+}
