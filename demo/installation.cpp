@@ -1,6 +1,7 @@
 #include "demo/installation.h"
 
 #include "update/pbf_library.h"
+#include "update/u_functions.h"
 #include "update/u_constants.h"
 #include "util/files.h"
 
@@ -226,4 +227,59 @@ void RemoveDemoRegistry()
         RegDeleteTreeA(HKEY_CURRENT_USER, path.c_str());
         RegDeleteKeyA(HKEY_CURRENT_USER, path.c_str());
     }
+}
+
+std::string BuildDemo(const std::string& root, const std::string& binFolder)
+{
+    const DemoFarm farms[] = {
+        {"BNR276001", "4711_1_1", "Sommerweide", "Agrarf\xF6rderung 2026"},
+        {"BNR276001", "4712_1_Z", "Sommerweide", "Erg\xE4nzung Stallbau"},
+        {"BNR310777", "5230_1_1", "Hofladen#7", "Gr\xFCnland Ost"},
+    };
+    const DemoFarm oldFarm{"BNR402000", "8800_1_1", "Altbestand", ""};
+    const std::string stubs = WithBackslash(binFolder) + "..\\stubs\\";
+    RemoveDemoRegistry();
+    for (const char* folder : {"Kolvano", "Update", "Sicherung"})
+        if (FolderExists(root + folder))
+            DeleteFolder(root + folder, false, true, false);
+
+    DemoInstallation demo(root, binFolder);
+    demo.Register();
+    const std::string appData = GetSpecialFolderPath(names::kCsidlAppData);
+    for (const DemoFarm& farm : farms) {
+        demo.AddFarm(farm, DemoDataCsv(farm));
+        demo.AddStructureFile(farm.FarmId(), ";version=2014.12.01.00");
+        demo.AddAppData(farm, appData);
+        WriteFileBytes(demo.ProgramPath() + farm.FarmId() + "\\Merkblatt_2026.pdf", "Merkblatt, Stand 2025");
+    }
+    demo.AddSaveFile(farms[0], "Sicherung_2025.CND", DemoDataCsv(farms[0]));
+    // A farm still in the old layout, which the run moves into the current one.
+    demo.AddOldLayoutFarm(oldFarm, DemoDataCsv(oldFarm));
+    demo.AddStructureFile(oldFarm.farm, ";version=2014.12.01.00");
+
+    demo.InstallCopy(stubs + "version_7_0_1_0.exe", "kolvano3.exe");
+    demo.InstallCopy(stubs + "version_7_0_1_0.exe", "kolvano2.exe");
+    for (const char* library : {"main.pbd", "PFCmain.pbd", "qzmail.dll"})
+        demo.InstallFile(library, std::string(library) + " 7.00.01.00");
+    SetFileAttributesA((demo.ProgramPath() + "main.pbd").c_str(), FILE_ATTRIBUTE_READONLY);
+    // The shortcut of the old product name, which the run replaces.
+    const std::string desktop = GetSpecialFolderPath(names::kCsidlDesktop);
+    if (!desktop.empty())
+        CreateShellLink(desktop + names::kOldProduct + ".lnk", demo.ProgramPath() + names::kOldMainExe, "",
+                        demo.ProgramPath(), SW_SHOWNORMAL, demo.ProgramPath() + names::kOldMainExe, 0);
+
+    demo.ShipTool();
+    demo.ShipCopy(stubs + "version_7_0_2_2.exe", "kolvano3.exe");
+    for (const char* library : {"main.pbd", "PFCmain.pbd", "qzmail.dll"})
+        demo.ShipFile(library, std::string(library) + " 7.00.02.02");
+    demo.ShipFile("update.ini", "[UPDATES]\r\nReplacePlausiCSV=1\r\nDeleteAppdatas=0\r\n");
+    demo.ShipFile("KATALOGE4UPDATE.CSV", DemoCatalog());
+    demo.ShipFile("CSV_PLAUSI.CSV", "Regel;Feld;Bedingung\r\nP1;Fl\xE4" "che;>0\r\n");
+    demo.ShipFile("CSV_ALL_STR.CSV", ";version=2015.03.17.01\r\nEbene;Feld;Typ\r\n1;Fl\xE4" "che;N\r\n");
+    demo.ShipFile("Merkblatt_2026.pdf", "Merkblatt, Stand 2026");
+    demo.ShipFile("Antragshilfe.pdf", "Antragshilfe 2026");
+    demo.ShipFile("DOKUMENTE.TXT", "   7.00.02.00  Merkblatt_2026.pdf;\r\n"
+                                   "   7.00.02.00  Antragshilfe.pdf;\r\n"
+                                   "   7.00.01.00  Alt.pdf;\r\n");
+    return demo.ToolPath();
 }

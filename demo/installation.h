@@ -80,3 +80,9 @@ void RemoveDemoRegistry();
 void WriteFileBytes(const std::string& path, const std::string& bytes);
 void SetUserString(const std::string& keyPath, const std::string& name, const std::string& value);
 void SetUserDword(const std::string& keyPath, const std::string& name, unsigned long value);
+
+// The whole demo below root: three applications of two farms and one old-layout farm, save
+// folder, structure files, application data, old shortcuts, installed program files; and an
+// update folder with the tool, new program files, catalogue, rules, structure file and
+// documents. Earlier demo folders and registry keys are removed first. Returns the tool's path.
+std::string BuildDemo(const std::string& root, const std::string& binFolder);
