@@ -4,6 +4,7 @@
 // tool); the registry keys of the product are written anew.
 #include "demo/installation.h"
 #include "util/files.h"
+#include "util/handles.h"
 
 #include <windows.h>
 
@@ -29,6 +30,8 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "usage: make_demo <folder>\n");
         return 2;
     }
+    // The shortcuts of the demo are written through the shell's COM objects.
+    ComApartment com;
     try {
         std::printf("%s\n", BuildDemo(WithBackslash(argv[1]), ExeFolder()).c_str());
     } catch (const std::exception& error) {
