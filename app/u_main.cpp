@@ -6,6 +6,7 @@
 #include "app/messages.h"
 #include "app/startup.h"
 #include "resources/resource.h"
+#include "update/run_log.h"
 #include "update/u_constants.h"
 #include "util/files.h"
 #include "util/text.h"
@@ -55,6 +56,8 @@ RECT ChildRect(HWND parent, HWND child)
 }  // namespace
 
 Tw_main::Tw_main(HINSTANCE instance) : instance_(instance), logSink_(*this) {}
+
+Tw_main::~Tw_main() = default;
 
 bool Tw_main::Create()
 {
@@ -108,6 +111,8 @@ FarmGrid& Tw_main::Grid() const
 void Tw_main::AddLine(const std::string& text)
 {
     SendMessageA(Control(IDC_LISTBOX1), LB_INSERTSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
+    if (runLog_)
+        runLog_->Write(text);
     if (IsWindowVisible(Control(IDC_BUSY)))
         InvalidateRect(Control(IDC_BUSY), nullptr, FALSE);
     UpdateWindow(window_);
@@ -211,7 +216,9 @@ void Tw_main::btn_startClick()
 {
     // A key still in its editor counts as typed.
     Grid().FinishEditing();
+    runLog_ = std::make_unique<RunLog>(context_, GetFileVersion(""));
     RunUpdate(context_, *this);
+    runLog_.reset();
 }
 
 void Tw_main::btn_closeClick()

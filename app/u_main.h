@@ -8,7 +8,10 @@
 
 #include <windows.h>
 
+#include <memory>
 #include <string>
+
+class RunLog;
 
 class FarmGrid;
 
@@ -17,6 +20,7 @@ public:
     static constexpr char kClassName[] = "Tw_main";
 
     explicit Tw_main(HINSTANCE instance);
+    ~Tw_main() override;
     Tw_main(const Tw_main&) = delete;
     Tw_main& operator=(const Tw_main&) = delete;
 
@@ -71,6 +75,8 @@ private:
     GdiObject boldFont_;
     GdiObject headlineFont_;
     bool waitCursor_ = false;
+    // Open while a run works: the status lines also go to the run log file.
+    std::unique_ptr<RunLog> runLog_;
     // Distances of the bottom row to the bottom and right edges, kept when the height changes.
     int bottomRowOffset_ = 0;
     int checkBoxRightOffset_ = 0;

@@ -132,3 +132,10 @@
 #define IDS_DOC_ATTRIBUTES         1605
 #define IDS_DOC_ARCHIVE            1606
 #define IDS_DOC_COPY               1607
+
+// Run log file
+#define IDS_RUNLOG_HEADER          1701
+#define IDS_RUNLOG_VERSIONS        1702
+#define IDS_RUNLOG_UPDATE_PATH     1703
+#define IDS_RUNLOG_PROGRAM_PATH    1704
+#define IDS_RUNLOG_TEMP_PATH       1705

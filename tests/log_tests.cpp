@@ -1,6 +1,8 @@
 // Status log levels through a recording sink.
 #include "tests/test_support.h"
+#include "update/run_log.h"
 #include "update/u_log.h"
+#include "util/files.h"
 
 #include <gtest/gtest.h>
 
@@ -39,4 +41,13 @@ TEST(StatusLog, SinksNestAndWithoutOneNothingHappens)
     Log("outer again");
     EXPECT_EQ(outer.lines, std::vector<std::string>{"outer again"});
     EXPECT_TRUE(outer.boxes.empty());
+}
+
+TEST(RunLog, FileThatCannotBeWrittenIsSkippedQuietly)
+{
+    UpdateContext context;
+    context.TempPath = "C:\\gibt\\es\\nicht\\";
+    RunLog log(context, "1.0.0.0");
+    log.Write("Zeile");
+    EXPECT_FALSE(FileExists(context.TempPath + RunLog::kFileName));
 }

@@ -246,3 +246,45 @@ TEST_F(RunWindowTest, MissingSaveKeyStopsCleanlyAndASecondStartCompletes)
     EXPECT_TRUE(FolderExists(demo_.ProgramPath() + "BNR402000_8800_1_1"));
     EXPECT_FALSE(FolderExists(demo_.ProgramPath() + "BNR402000"));
 }
+
+TEST_F(RunWindowTest, RunLogFileHoldsEveryStatusLineButNoKey)
+{
+    char temp[MAX_PATH] = {};
+    GetTempPathA(MAX_PATH, temp);
+    const std::string logFile = std::string(temp) + "Kolvano-UpdateTool.log";
+    DeleteFileA(logFile.c_str());
+    demo_.SetDebugInfo(1);
+    Start();
+    EXPECT_EQ(tool_.RunUpdate(), Lines{kSuccess});
+    Lines shown = tool_.ListLines(IDC_LISTBOX1);
+    std::reverse(shown.begin(), shown.end());
+    ASSERT_GT(shown.size(), 20u) << "debug lines are on";
+
+    const std::string text = ReadFileBytes(logFile);
+    Lines logged;
+    for (size_t start = 0; start < text.size();) {
+        const size_t end = text.find("\r\n", start);
+        logged.push_back(text.substr(start, end - start));
+        start = end + 2;
+    }
+    ASSERT_EQ(logged.size(), shown.size() + 5);
+    EXPECT_NE(logged[0].find("==== Kolvano-UpdateTool V1.0.0.0, Lauf vom "), std::string::npos);
+    EXPECT_EQ(logged[1].substr(21), "Installierte Version: 7.00.01.00, Update-Version: 7.00.02.02");
+    EXPECT_EQ(logged[2].substr(21), "Updatepfad: " + demo_.UpdatePath());
+    EXPECT_EQ(logged[3].substr(21), "Programmpfad: " + demo_.ProgramPath());
+    EXPECT_EQ(logged[4].substr(21), "Temppfad: " + std::string(temp));
+    for (size_t i = 0; i < shown.size(); ++i) {
+        // "dd.mm.yyyy hh:mm:ss" and two blanks before each line.
+        EXPECT_EQ(logged[i + 5][2], '.');
+        EXPECT_EQ(logged[i + 5].substr(19, 2), "  ");
+        EXPECT_EQ(logged[i + 5].substr(21), shown[i]);
+    }
+    for (const DemoFarm& farm : farms_)
+        EXPECT_EQ(text.find(farm.key), std::string::npos) << "no key in the log file";
+
+    // The next run appends under a header of its own.
+    SendMessageTimeoutA(tool_.Control(IDC_LBL_INFO), WM_LBUTTONDBLCLK, MK_LBUTTON, 0, SMTO_ABORTIFHUNG, 5000, nullptr);
+    EXPECT_EQ(tool_.RunUpdate(), Lines{kSuccess});
+    EXPECT_EQ(ReadFileBytes(logFile).rfind(text, 0), 0u);
+    EXPECT_GT(ReadFileBytes(logFile).size(), text.size() * 3 / 2);
+}
