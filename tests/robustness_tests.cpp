@@ -1,0 +1,188 @@
+// The tool over installations spoiled in one way each: every run must end with a clear message
+// (box or status line), leave the window usable, and keep every farm data file readable with
+// its key, with either its old or its new content.
+#include "demo/gui_driver.h"
+#include "resources/resource.h"
+#include "tests/test_support.h"
+#include "util/files.h"
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <shlobj.h>
+
+#include <functional>
+#include <optional>
+#include <stdexcept>
+
+namespace {
+
+using Lines = std::vector<std::string>;
+
+const std::string kSuccess = "Die Dateien wurden erfolgreich aktualisiert.";
+const std::string kProduct = "SOFTWARE\\Orvalis GmbH\\Kolvano";
+const DemoFarm kFarms[] = {{"BNR276001", "4711_1_1", "Sommerweide", "Antrag"},
+                           {"BNR310777", "5230_1_1", "Hofladen#7", "Antrag"}};
+
+// What a spoiled installation looks like, and how the tool must end.
+struct Row {
+    const char* what;
+    // Below the scratch folder: where the demo installation goes.
+    std::string subfolder;
+    std::function<void(const DemoInstallation&)> spoil;
+    // Expected: a box at start-up, a box at the end of the run, or a status line of the run,
+    // each found by a part of its text.
+    std::string startupBox;
+    std::string runBox;
+    std::string statusLine;
+};
+
+std::string FarmCsv(const DemoInstallation& demo, const DemoFarm& farm)
+{
+    return demo.ProgramPath() + farm.FarmId() + "\\CSV-Dateien\\";
+}
+
+std::string DataWithOddLines()
+{
+    std::string text = DemoDataCsv(kFarms[0]);
+    text += DemoRecord("D40X0U3T9C1L1R1", std::string(1 << 20, 'x'));
+    text += "Zeile ohne Satzformat\r\n\xE4\xF6\xFC\xDF\xC4\xD6\xDC\x80\x9F\xFF\r\n";
+    return text + "key=\"D40X0U3T9C2L1R1\"; value=\"ohne Zeilenende\"; enabled=\"1\"";
+}
+
+std::string LongFolder()
+{
+    // The data file of the first farm ends up with a path of 250 characters.
+    const std::string tail = "Kolvano\\BNR276001_4711_1_1\\CSV-Dateien\\CSV_ALL_DAT.CND";
+    ScratchFolder probe;
+    const size_t room = 250 - probe.path().size() - tail.size();
+    return std::string(room - 1, 'L') + "\\";
+}
+
+const Row kRows[] = {
+    {"update.ini with garbage", "", [](const DemoInstallation& d) {
+         d.ShipFile("update.ini", "\x01\x02 M\xFCll [[[\r\nReplacePlausiCSV\r\n=1=\r\n");
+     }, "", kSuccess, ""},
+    {"update.ini without its section", "", [](const DemoInstallation& d) {
+         d.ShipFile("update.ini", "[ANDERS]\r\nReplacePlausiCSV=1\r\n");
+     }, "", kSuccess, ""},
+    {"update.ini with odd values", "", [](const DemoInstallation& d) {
+         d.ShipFile("update.ini", "[UPDATES]\r\nReplacePlausiCSV=  1  \r\nDeleteAppdatas=ja\r\n");
+     }, "", kSuccess, ""},
+    {"data CSV with a 1 MB line, lines without record format, CP1252 bytes, no final line break", "",
+     [](const DemoInstallation& d) { d.AddFarm(kFarms[0], DataWithOddLines()); }, "", kSuccess, ""},
+    {"truncated encrypted file", "", [](const DemoInstallation& d) {
+         const std::string file = FarmCsv(d, kFarms[1]) + "CSV_ALL_DAT.CND";
+         const std::string bytes = ReadFileBytes(file);
+         WriteFileBytes(file, bytes.substr(0, bytes.size() - 10));
+     }, "", "Fehler bei Schl\xFCsselpr\xFC" "fung (BNR310777_5230_1_1): ", ""},
+    {"encrypted file that is not ours", "", [](const DemoInstallation& d) {
+         WriteFileBytes(FarmCsv(d, kFarms[1]) + "CSV_ALL_DAT.CND", DemoDataCsv(kFarms[1]));
+     }, "", "Fehler bei Schl\xFCsselpr\xFC" "fung (BNR310777_5230_1_1): Falscher Schl\xFCssel.", ""},
+    {"structure file whose first line is not a stamp", "", [](const DemoInstallation& d) {
+         d.AddStructureFile(kFarms[0].FarmId(), "Ebene;x;version=2014.12.01.00");
+         d.ShipFile("CSV_ALL_STR.CSV", ";version=2015.03.17.01\r\n");
+     }, "", "ist kein g\xFCltiger ganzzahliger Wert.", ""},
+    {"DOKUMENTE.TXT with a version field that is not a number", "", [](const DemoInstallation& d) {
+         d.ShipFile("DOKUMENTE.TXT", "   Version 7    Merkblatt.pdf;\r\n");
+     }, "", "", "Exception bei FModifyDocuments f\xFCr BNR276001_4711_1_1"},
+    {"description of another type in the registry", "", [](const DemoInstallation&) {
+         SetUserDword(kProduct + "\\BNR310777\\5230_1_1", "BezAntrag", 5);
+     }, "Ung\xFCltiger Datentyp f\xFCr 'BezAntrag'", kSuccess, ""},
+    {"save folder of another type in the registry", "", [](const DemoInstallation&) {
+         SetUserDword(kProduct + "\\BNR310777\\5230_1_1", "SavePath", 5);
+     }, "", "", "Exception bei FModifyDataCSV f\xFCr BNR310777_5230_1_1"},
+    {"farm folder without CSV-Dateien", "", [](const DemoInstallation& d) {
+         RemoveTree(FarmCsv(d, kFarms[1]));
+     }, "", "konnte NICHT nach (tmpcndFile)", ""},
+    {"read-only farm files", "", [](const DemoInstallation& d) {
+         for (const DemoFarm& farm : kFarms)
+             SetFileAttributesA((FarmCsv(d, farm) + "CSV_ALL_DAT.CND").c_str(), FILE_ATTRIBUTE_READONLY);
+     }, "", kSuccess, ""},
+    {"installation path with blanks and umlauts", "M\xFChle am Bach \xC4\xD6\xDC\\", nullptr, "", kSuccess, ""},
+    {"data file path of 250 characters", LongFolder(), nullptr, "", kSuccess, ""},
+};
+
+// The plain text of a farm file, or nothing when it cannot be decrypted with the key.
+std::optional<std::string> Plain(const std::string& file, const std::string& key)
+{
+    try {
+        return DecryptText(BinFolder(), file, key);
+    } catch (const std::runtime_error&) {
+        return std::nullopt;
+    }
+}
+
+bool Contains(const Lines& lines, const std::string& part)
+{
+    for (const std::string& line : lines)
+        if (line.find(part) != std::string::npos)
+            return true;
+    return false;
+}
+
+}  // namespace
+
+TEST(Robustness, SpoiledInstallationsEndCleanly)
+{
+    for (const Row& row : kRows) {
+        SCOPED_TRACE(row.what);
+        RegistryScratch registry;
+        ShortcutScratch shortcuts;
+        ScratchFolder scratch;
+        if (!row.subfolder.empty()) {
+            ASSERT_EQ(SHCreateDirectoryExA(nullptr, (scratch.path() + row.subfolder).c_str(), nullptr), ERROR_SUCCESS);
+        }
+        DemoInstallation demo(scratch.path() + row.subfolder, BinFolder());
+        demo.Register();
+        demo.ShipTool();
+        demo.ShipCopy(FixtureFolder() + "version_7_0_2_2.exe", "kolvano3.exe");
+        demo.InstallCopy(FixtureFolder() + "version_7_0_1_0.exe", "kolvano3.exe");
+        demo.ShipFile("KATALOGE4UPDATE.CSV", DemoCatalog());
+        for (const DemoFarm& farm : kFarms)
+            demo.AddFarm(farm, DemoDataCsv(farm));
+        if (row.spoil)
+            row.spoil(demo);
+        std::vector<std::optional<std::string>> before;
+        for (const DemoFarm& farm : kFarms)
+            before.push_back(Plain(FarmCsv(demo, farm) + "CSV_ALL_DAT.CND", farm.key));
+
+        GuiDriver tool;
+        ASSERT_TRUE(tool.Start(demo.ToolPath()));
+        if (!row.startupBox.empty()) {
+            const auto box = tool.WaitForMessageBox();
+            ASSERT_TRUE(box.has_value());
+            EXPECT_NE(box->text.find(row.startupBox), std::string::npos) << box->text;
+            tool.PressOk(*box);
+        }
+        ASSERT_TRUE(tool.WaitVisible());
+        const Lines boxes = tool.RunUpdate();
+        if (row.runBox.empty()) {
+            EXPECT_TRUE(boxes.empty()) << (boxes.empty() ? "" : boxes[0]);
+        } else {
+            EXPECT_TRUE(boxes.size() == 1 && boxes[0].find(row.runBox) != std::string::npos)
+                << (boxes.empty() ? "no box" : boxes[0]);
+        }
+        if (!row.statusLine.empty()) {
+            EXPECT_TRUE(Contains(tool.ListLines(IDC_LISTBOX1), row.statusLine));
+        }
+        EXPECT_TRUE(tool.IsEnabled(IDC_BTN_CLOSE)) << "the window is usable again";
+        EXPECT_FALSE(tool.IsVisible(IDC_BUSY));
+        if (boxes != Lines{kSuccess}) {
+            EXPECT_TRUE(tool.IsEnabled(IDC_BTN_START)) << "Start can be pressed again";
+        }
+
+        // A farm file that was readable stays readable, with its old text or the updated one.
+        for (size_t i = 0; i < std::size(kFarms); ++i) {
+            if (!before[i])
+                continue;
+            const auto after = Plain(FarmCsv(demo, kFarms[i]) + "CSV_ALL_DAT.CND", kFarms[i].key);
+            ASSERT_TRUE(after.has_value()) << kFarms[i].FarmId();
+            EXPECT_TRUE(*after == *before[i] ||
+                        after->find("key=\"D40X0U2T2C13L18R1\"; value=\"7.00.02.02\"") != std::string::npos)
+                << kFarms[i].FarmId();
+        }
+        tool.Click(IDC_BTN_CLOSE);
+        EXPECT_TRUE(tool.WaitForExit().has_value());
+    }
+}
