@@ -8,6 +8,7 @@ packages=(
     wine wine64 fonts-wine
     xvfb xauth imagemagick
     googletest
+    zip unzip
 )
 
 missing=()
