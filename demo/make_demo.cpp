@@ -12,18 +12,6 @@
 #include <exception>
 #include <string>
 
-namespace {
-
-std::string ExeFolder()
-{
-    char path[MAX_PATH] = {};
-    GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string folder = path;
-    return folder.substr(0, folder.find_last_of('\\') + 1);
-}
-
-}  // namespace
-
 int main(int argc, char** argv)
 {
     if (argc != 2) {
@@ -33,7 +21,7 @@ int main(int argc, char** argv)
     // The shortcuts of the demo are written through the shell's COM objects.
     ComApartment com;
     try {
-        std::printf("%s\n", BuildDemo(WithBackslash(argv[1]), ExeFolder()).c_str());
+        std::printf("%s\n", BuildDemo(WithBackslash(argv[1]), ExecutableFolder()).c_str());
     } catch (const std::exception& error) {
         std::fprintf(stderr, "%s\n", error.what());
         return 1;

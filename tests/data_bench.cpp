@@ -26,8 +26,7 @@ const std::string kKey = "Benchmark-Schl\xFCssel";
 
 std::string BinFolder()
 {
-    const std::string exe = OwnExecutablePath();
-    return exe.substr(0, exe.find_last_of('\\') + 1) + "..\\bin\\";
+    return ExecutableFolder() + "..\\bin\\";
 }
 
 double Seconds()

@@ -11,10 +11,7 @@
 
 std::string ExeFolder()
 {
-    char path[MAX_PATH] = {};
-    GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string folder = path;
-    return folder.substr(0, folder.find_last_of('\\') + 1);
+    return ExecutableFolder();
 }
 
 std::string BinFolder()

@@ -58,6 +58,12 @@ std::string OwnExecutablePath()
     }
 }
 
+std::string ExecutableFolder()
+{
+    const std::string path = OwnExecutablePath();
+    return path.substr(0, path.find_last_of('\\') + 1);
+}
+
 std::string GetSpecialFolderPath(int csidl)
 {
     char buffer[MAX_PATH] = {};

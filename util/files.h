@@ -12,8 +12,9 @@ bool FileExists(const std::string& path);
 // True when the path names an existing folder.
 bool FolderExists(const std::string& path);
 
-// Full path of the running executable.
+// Full path of the running executable, and its folder with a trailing backslash.
 std::string OwnExecutablePath();
+std::string ExecutableFolder();
 
 // The shell's folder for a CSIDL number with a trailing backslash; empty when it cannot be resolved.
 std::string GetSpecialFolderPath(int csidl);
