@@ -3,52 +3,88 @@
 #include "resources/resource.h"
 #include "util/text.h"
 
+#include <cstring>
 #include <stdexcept>
 
 namespace {
-constexpr std::streamsize kBufferSize = 1 << 16;
+constexpr size_t kBufferSize = 1 << 20;
 }
 
-LineReader::LineReader(const std::string& path) : path_(path), buffer_(std::make_unique<char[]>(kBufferSize))
+LineReader::LineReader(const std::string& path)
+    : path_(path),
+      file_(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN,
+                        nullptr)),
+      buffer_(std::make_unique<char[]>(kBufferSize))
 {
-    in_.rdbuf()->pubsetbuf(buffer_.get(), kBufferSize);
-    in_.open(path, std::ios::binary);
-    if (!in_)
+    if (!file_)
         throw std::runtime_error(FormatText(IDS_FILE_NOT_READABLE, {path}));
+}
+
+bool LineReader::Fill()
+{
+    DWORD read = 0;
+    if (!ReadFile(file_.get(), buffer_.get(), static_cast<DWORD>(kBufferSize), &read, nullptr))
+        throw std::runtime_error(FormatText(IDS_FILE_NOT_READABLE, {path_}));
+    begin_ = 0;
+    end_ = read;
+    return read > 0;
 }
 
 bool LineReader::Next(std::string& line)
 {
-    if (!std::getline(in_, line)) {
-        if (in_.bad())
-            throw std::runtime_error(FormatText(IDS_FILE_NOT_READABLE, {path_}));
-        return false;
+    line.clear();
+    bool any = false;
+    for (;;) {
+        if (begin_ == end_ && !Fill())
+            break;
+        any = true;
+        const char* start = buffer_.get() + begin_;
+        const auto* newline = static_cast<const char*>(std::memchr(start, '\n', end_ - begin_));
+        if (newline) {
+            line.append(start, static_cast<size_t>(newline - start));
+            begin_ += static_cast<size_t>(newline - start) + 1;
+            break;
+        }
+        line.append(start, end_ - begin_);
+        begin_ = end_;
     }
     if (!line.empty() && line.back() == '\r')
         line.pop_back();
-    return true;
+    return any;
 }
 
 LineWriter::LineWriter(const std::string& path, Mode mode)
-    : path_(path), buffer_(std::make_unique<char[]>(kBufferSize))
+    : path_(path),
+      file_(CreateFileA(path.c_str(), mode == kAppend ? FILE_APPEND_DATA : GENERIC_WRITE, 0, nullptr,
+                        mode == kAppend ? OPEN_ALWAYS : CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr))
 {
-    out_.rdbuf()->pubsetbuf(buffer_.get(), kBufferSize);
-    out_.open(path, std::ios::binary | (mode == kAppend ? std::ios::app : std::ios::trunc));
-    if (!out_)
+    if (!file_)
         throw std::runtime_error(FormatText(IDS_FILE_NOT_WRITABLE, {path}));
+    buffer_.reserve(kBufferSize);
 }
 
 void LineWriter::Write(const std::string& line)
 {
-    out_.write(line.data(), static_cast<std::streamsize>(line.size()));
-    out_.write("\r\n", 2);
-    if (!out_)
+    if (buffer_.size() + line.size() + 2 > kBufferSize)
+        Flush();
+    buffer_.append(line);
+    buffer_.append("\r\n", 2);
+}
+
+void LineWriter::Flush()
+{
+    // A line longer than the buffer goes out in one piece; the buffer only grows for it.
+    DWORD written = 0;
+    if (!buffer_.empty() && (!WriteFile(file_.get(), buffer_.data(), static_cast<DWORD>(buffer_.size()), &written,
+                                        nullptr) ||
+                             written != buffer_.size()))
         throw std::runtime_error(FormatText(IDS_FILE_NOT_WRITABLE, {path_}));
+    buffer_.clear();
 }
 
 void LineWriter::Close()
 {
-    out_.close();
-    if (!out_)
+    Flush();
+    if (!file_.close())
         throw std::runtime_error(FormatText(IDS_FILE_NOT_WRITABLE, {path_}));
 }

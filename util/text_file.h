@@ -1,12 +1,14 @@
-// Text files read and written one line at a time, so memory stays flat whatever their size.
+// Text files read and written one line at a time through buffers of fixed size, so memory stays
+// flat whatever the size of the file.
 #pragma once
 
-#include <fstream>
+#include "util/handles.h"
+
 #include <memory>
 #include <string>
 
-// Reads lines ending in CR LF or LF. Throws std::runtime_error (German text) when the file
-// cannot be opened or a read fails.
+// Reads lines ending in CR LF or LF; a last line without line end counts. Throws
+// std::runtime_error (German text) when the file cannot be opened or a read fails.
 class LineReader {
 public:
     explicit LineReader(const std::string& path);
@@ -14,9 +16,13 @@ public:
     bool Next(std::string& line);
 
 private:
+    bool Fill();
+
     std::string path_;
+    FileHandle file_;
     std::unique_ptr<char[]> buffer_;
-    std::ifstream in_;
+    size_t begin_ = 0;
+    size_t end_ = 0;
 };
 
 // Writes lines, each with CR LF. Throws std::runtime_error (German text) when the file cannot
@@ -26,11 +32,13 @@ public:
     enum Mode { kCreate, kAppend };
     LineWriter(const std::string& path, Mode mode);
     void Write(const std::string& line);
-    // Flushes and closes; throws when the data did not reach the file.
+    // Writes what is buffered and closes; throws when the data did not reach the file.
     void Close();
 
 private:
+    void Flush();
+
     std::string path_;
-    std::unique_ptr<char[]> buffer_;
-    std::ofstream out_;
+    FileHandle file_;
+    std::string buffer_;
 };
