@@ -18,23 +18,6 @@ constexpr size_t kPathBuffer = 260;
 constexpr size_t kCatalogPrefixStart = 5;
 constexpr size_t kCatalogPrefixLength = 7;
 
-bool IsBlankChar(char c)
-{
-    return static_cast<unsigned char>(c) <= ' ';
-}
-
-// Removes blanks and control characters on both sides.
-std::string Trim(const std::string& text)
-{
-    size_t begin = 0;
-    size_t end = text.size();
-    while (begin < end && IsBlankChar(text[begin]))
-        ++begin;
-    while (end > begin && IsBlankChar(text[end - 1]))
-        --end;
-    return text.substr(begin, end - begin);
-}
-
 [[noreturn]] void ThrowWrongType(const std::string& key, const std::string& value)
 {
     throw StartupError(FormatText(IDS_WRONG_REGISTRY_TYPE, {value, key}));
@@ -95,15 +78,9 @@ bool HasOldLayoutFarm(const std::string& programPath)
 {
     if (programPath.empty())
         return false;
-    WIN32_FIND_DATAA data;
-    FindHandle find(FindFirstFileA((programPath + "*.*").c_str(), &data));
-    if (!find)
-        return false;
-    do {
-        const std::string name = data.cFileName;
+    for (const std::string& name : EntryNames(programPath + "*.*"))
         if (name.compare(0, 3, names::kOldFarmPrefix) == 0 && name.find('_') == std::string::npos)
             return true;
-    } while (FindNextFileA(find.get(), &data));
     return false;
 }
 

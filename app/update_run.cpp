@@ -19,11 +19,6 @@ struct FarmRow {
     std::string key;
 };
 
-bool IsBlank(const std::string& text)
-{
-    return text.find_first_not_of(" \t\r\n") == std::string::npos;
-}
-
 // The data rows whose farm is not blank, read when a phase begins.
 std::vector<FarmRow> FarmRows(RunView& view)
 {
@@ -33,7 +28,7 @@ std::vector<FarmRow> FarmRows(RunView& view)
         const std::string label = view.Cell(0, row);
         const size_t bar = label.find('|');
         FarmRow farmRow{bar == std::string::npos ? std::string() : label.substr(0, bar), view.Cell(1, row)};
-        if (!IsBlank(farmRow.farm))
+        if (!Trim(farmRow.farm).empty())
             rows.push_back(farmRow);
     }
     return rows;
@@ -173,12 +168,12 @@ private:
         const int count = view_.RowCount();
         for (int row = 1; row < count; ++row) {
             const std::string label = view_.Cell(0, row);
-            if (IsBlank(label))
+            if (Trim(label).empty())
                 continue;
             Log(FormatText(IDS_RUN_FOLDERS, {label}));
             const size_t bar = label.find('|');
             const std::string farm = label.substr(0, bar);
-            const bool oldLayout = bar != std::string::npos && !IsBlank(farm) && farm.find('_') == std::string::npos;
+            const bool oldLayout = bar != std::string::npos && !Trim(farm).empty() && farm.find('_') == std::string::npos;
             std::string movedTo;
             bool ok = false;
             try {

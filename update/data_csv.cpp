@@ -23,14 +23,6 @@ namespace {
 
 constexpr size_t kMaxRest = 255;
 
-std::string Trim(const std::string& text)
-{
-    const size_t begin = text.find_first_not_of(' ');
-    if (begin == std::string::npos)
-        return {};
-    return text.substr(begin, text.find_last_not_of(' ') - begin + 1);
-}
-
 // The farm's main data file first, then every "*.CND" entry of its save folder.
 std::vector<std::string> DataFiles(const UpdateContext& context, const std::string& farm)
 {
@@ -48,15 +40,8 @@ std::vector<std::string> DataFiles(const UpdateContext& context, const std::stri
     savePath = Trim(savePath);
     if (savePath.empty())
         return files;
-    WIN32_FIND_DATAA data;
-    FindHandle find(FindFirstFileA((savePath + "*.CND").c_str(), &data));
-    if (find) {
-        do {
-            const std::string name = data.cFileName;
-            if (name != "." && name != "..")
-                files.push_back(savePath + name);
-        } while (FindNextFileA(find.get(), &data));
-    }
+    for (const std::string& name : EntryNames(savePath + "*.CND"))
+        files.push_back(savePath + name);
     return files;
 }
 

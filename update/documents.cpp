@@ -17,11 +17,6 @@ constexpr size_t kVersionLength = 13;
 constexpr size_t kNameStart = 15;
 constexpr size_t kMaxName = 255;
 
-bool IsBlankLine(const std::string& line)
-{
-    return std::all_of(line.begin(), line.end(), [](char c) { return static_cast<unsigned char>(c) <= ' '; });
-}
-
 // The document name: from position 16, at most 255 characters, without the end mark.
 std::string DocumentName(const std::string& line)
 {
@@ -54,7 +49,7 @@ std::vector<std::string> DocumentList(const UpdateContext& context)
     std::vector<std::string> documents;
     std::string line;
     while (reader.Next(line)) {
-        if (IsBlankLine(line) || !IsVersionNewer(line.substr(0, kVersionLength), context.InstalledVersion))
+        if (Trim(line).empty() || !IsVersionNewer(line.substr(0, kVersionLength), context.InstalledVersion))
             continue;
         const std::string name = DocumentName(line);
         // A document listed twice is placed once.

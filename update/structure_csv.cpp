@@ -22,22 +22,6 @@ constexpr size_t kMaxStamp = 255;
 constexpr char kOldestFarmStamp[] = "2000.01.01.00";
 constexpr char kNewestShippedStamp[] = "2099.12.31.00";
 
-// Names of the entries directly in the folder, "." and ".." left out.
-std::vector<std::string> EntryNames(const std::string& pattern)
-{
-    std::vector<std::string> names;
-    WIN32_FIND_DATAA data;
-    FindHandle find(FindFirstFileA(pattern.c_str(), &data));
-    if (!find)
-        return names;
-    do {
-        const std::string name = data.cFileName;
-        if (name != "." && name != "..")
-            names.push_back(name);
-    } while (FindNextFileA(find.get(), &data));
-    return names;
-}
-
 // Lists every "BNR" entry of the installation with its line and keeps those rewritten this run.
 std::vector<std::string> UpdatedFarms(const UpdateContext& context)
 {

@@ -126,6 +126,17 @@ bool DeleteFolder(const std::string& path, bool allowUndo, bool evenIfNotEmpty, 
     return SHFileOperationA(&operation) == 0;
 }
 
+std::vector<std::string> EntryNames(const std::string& pattern)
+{
+    std::vector<std::string> names;
+    ForEachEntry(pattern, [&](const WIN32_FIND_DATAA& data) {
+        const std::string name = data.cFileName;
+        if (name != "." && name != "..")
+            names.push_back(name);
+    });
+    return names;
+}
+
 bool IsFolderEmpty(const std::string& path)
 {
     std::vector<std::string> files;

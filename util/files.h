@@ -38,6 +38,10 @@ bool DeleteFolder(const std::string& path, bool allowUndo, bool evenIfNotEmpty, 
 // True when no file lies anywhere in the tree; empty subfolders do not count.
 bool IsFolderEmpty(const std::string& path);
 
+// Names of the entries that a search for the pattern yields (files and folders of every kind),
+// in the file system's order, without "." and "..".
+std::vector<std::string> EntryNames(const std::string& pattern);
+
 // Appends every file of the tree that matches the mask, depth first, a folder's own files
 // before those of its subfolders. Subfolders whose names begin with "." are not descended.
 // The list is never cleared; a null list does nothing.

@@ -34,3 +34,15 @@ std::string FormatText(unsigned int id, std::initializer_list<std::string> args)
     }
     return text;
 }
+
+std::string Trim(const std::string& text)
+{
+    const auto blank = [](char c) { return static_cast<unsigned char>(c) <= ' '; };
+    size_t begin = 0;
+    size_t end = text.size();
+    while (begin < end && blank(text[begin]))
+        ++begin;
+    while (end > begin && blank(text[end - 1]))
+        --end;
+    return text.substr(begin, end - begin);
+}

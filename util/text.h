@@ -4,6 +4,9 @@
 #include <initializer_list>
 #include <string>
 
+// The text without blanks and control characters on either side.
+std::string Trim(const std::string& text);
+
 // The string resource with this id from the executable; empty when it is missing.
 std::string LoadText(unsigned int id);
 

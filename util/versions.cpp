@@ -14,15 +14,6 @@
 #include <stdexcept>
 #include <vector>
 
-namespace {
-
-bool IsBlank(const std::string& text)
-{
-    return text.find_first_not_of(' ') == std::string::npos;
-}
-
-}  // namespace
-
 std::int32_t ToVersionNumber(const std::string& text)
 {
     std::string digits;
@@ -45,7 +36,7 @@ std::int32_t ToVersionNumber(const std::string& text)
 
 std::string GetFileVersion(const std::string& path)
 {
-    const std::string file = IsBlank(path) ? OwnExecutablePath() : path;
+    const std::string file = Trim(path).empty() ? OwnExecutablePath() : path;
     const std::string none = "0.0.0.0";
 
     DWORD ignored = 0;
