@@ -2,6 +2,7 @@
 
 #include "app/farm_rows.h"
 #include "resources/resource.h"
+#include "update/pbf_library.h"
 #include "update/u_constants.h"
 #include "update/u_functions.h"
 #include "update/u_log.h"
@@ -250,10 +251,16 @@ private:
 
 void RunUpdate(UpdateContext& context, RunView& view)
 {
-    if (!FileExists(context.UpdatePath + names::kPbfLibrary)) {
-        const std::string text = LoadText(IDS_RUN_NO_LIBRARY);
-        Log(text);
-        view.ShowError(text);
+    // The library is required and must be one this process can load, before anything changes.
+    std::string stop;
+    std::string reason;
+    if (!FileExists(context.UpdatePath + names::kPbfLibrary))
+        stop = LoadText(IDS_RUN_NO_LIBRARY);
+    else if (!CheckPbfLibrary(context.UpdatePath, reason))
+        stop = FormatText(IDS_PBF_RUN_STOPPED, {reason});
+    if (!stop.empty()) {
+        Log(stop);
+        view.ShowError(stop);
         return;
     }
     UpdateRun(context, view).Run();

@@ -1,8 +1,13 @@
-# Cross build for 64-bit Windows with MinGW-w64 (posix threads); tests run under Wine.
+# Cross build for 32-bit x86 Windows with MinGW-w64 (posix threads); tests run under Wine.
+# The vendor's encryption library is a 32-bit DLL, so the shipped tool is 32-bit too.
+# mingw-w64-x86_64.cmake sets MINGW_ARCH for a 64-bit build (compile check only).
+if(NOT MINGW_ARCH)
+    set(MINGW_ARCH i686)
+endif()
 set(CMAKE_SYSTEM_NAME Windows)
-set(CMAKE_SYSTEM_PROCESSOR x86_64)
+set(CMAKE_SYSTEM_PROCESSOR ${MINGW_ARCH})
 
-set(MINGW_PREFIX x86_64-w64-mingw32)
+set(MINGW_PREFIX ${MINGW_ARCH}-w64-mingw32)
 set(CMAKE_C_COMPILER   ${MINGW_PREFIX}-gcc-posix)
 set(CMAKE_CXX_COMPILER ${MINGW_PREFIX}-g++-posix)
 set(CMAKE_RC_COMPILER  ${MINGW_PREFIX}-windres)

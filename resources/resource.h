@@ -43,6 +43,19 @@
 #define IDS_PBF_READ_ONLY          1002
 #define IDS_PBF_NOT_FOUND          1003
 #define IDS_PBF_UNKNOWN            1004
+#define IDS_PBF_UNREADABLE         1005
+#define IDS_PBF_NOT_LIBRARY        1006
+#define IDS_PBF_TRUNCATED          1007
+#define IDS_PBF_WRONG_MACHINE      1008
+#define IDS_PBF_LOAD_FAILED        1009
+#define IDS_PBF_EXCEPTION          1010
+#define IDS_PBF_ENCRYPT_ABORTED    1011
+#define IDS_PBF_RUN_STOPPED        1012
+#define IDS_MACHINE_X86            1013
+#define IDS_MACHINE_X64            1014
+#define IDS_MACHINE_ARM64          1015
+#define IDS_MACHINE_OTHER          1016
+#define IDS_WINDOWS_ERROR          1017
 
 // Start-up errors and conversions.
 #define IDS_NOT_AN_INTEGER         1101

@@ -2,10 +2,15 @@
 # Installs the Debian packages that the build, the tests and the demo need. Safe to run again.
 set -euo pipefail
 
+# The product is a 32-bit program: Wine needs its i386 half to run it.
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    dpkg --add-architecture i386
+fi
+
 packages=(
-    cmake make
-    g++-mingw-w64-x86-64-posix mingw-w64
-    wine wine64 fonts-wine
+    cmake make file
+    g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix mingw-w64
+    wine wine64 wine32:i386 fonts-wine
     xvfb xauth imagemagick
     googletest
     zip unzip

@@ -12,7 +12,7 @@ bash "$root/scripts/install-deps.sh"
 cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" -DCMAKE_BUILD_TYPE=Release \
     -DBUILD_TESTING=OFF
 cmake --build "$build" -j"$(nproc)" --target Kolvano-UpdateTool
-x86_64-w64-mingw32-strip "$build/bin/Kolvano-UpdateTool.exe"
+i686-w64-mingw32-strip "$build/bin/Kolvano-UpdateTool.exe"
 
 version=$(sed -n 's/^#define TOOL_VERSION_TEXT *"\(.*\)"/\1/p' "$root/resources/version.h")
 stage="$build/package/Kolvano-UpdateTool-$version"

@@ -9,6 +9,11 @@ bash "$root/scripts/install-deps.sh"
 cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" -DCMAKE_BUILD_TYPE=Debug
 cmake --build "$build" -j"$(nproc)"
 
+# The product is 32-bit; a 64-bit compile of it keeps the code free of pointer-size assumptions.
+cmake -S "$root" -B "$build-x64" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" -DCMAKE_BUILD_TYPE=Debug \
+    -DBUILD_TESTING=OFF >/dev/null
+cmake --build "$build-x64" -j"$(nproc)" --target Kolvano-UpdateTool pbfdec
+
 source "$root/scripts/wine-env.sh"
 wine_env "$build"
 cleanup() {

@@ -17,7 +17,10 @@ wine_env() {
 
 # Creates and configures the prefix once; later calls reuse it.
 wine_prefix() {
-    if [ -f "$WINEPREFIX/.kv-ready" ]; then
+    # A prefix made before Wine's 32-bit half was installed cannot start 32-bit programs.
+    local marker
+    marker="$(dpkg-query -W -f='${Version}' wine32:i386 2>/dev/null)"
+    if [ -f "$WINEPREFIX/.kv-ready" ] && [ "$(cat "$WINEPREFIX/.kv-ready")" = "$marker" ]; then
         return
     fi
     rm -rf "$WINEPREFIX"
@@ -27,7 +30,7 @@ wine_prefix() {
     wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1 </dev/null
     cp /usr/share/wine/fonts/* "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
     wineserver -w
-    touch "$WINEPREFIX/.kv-ready"
+    echo "$marker" >"$WINEPREFIX/.kv-ready"
 }
 
 wine_start() {

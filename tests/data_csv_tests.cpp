@@ -3,6 +3,7 @@
 #include "tests/test_support.h"
 #include "update/u_functions.h"
 #include "util/files.h"
+#include "util/text.h"
 
 #include <gtest/gtest.h>
 
@@ -160,15 +161,47 @@ TEST_F(DataCsvTest, SecondRunGivesTheSameData)
     EXPECT_EQ(Plain(MainFile()), once);
 }
 
-TEST_F(DataCsvTest, MissingFileOrLibraryOnlySetsTheMessage)
+TEST_F(DataCsvTest, MissingFileOnlySetsTheMessageButAMissingLibraryStops)
 {
     EXPECT_TRUE(FModifyDataCSV(context(), "BNR9_900_1_1", "k", message_));
     EXPECT_EQ(message_, "Fehler beim Aktualisieren der Daten-CSV: Datei nicht gefunden.");
-    ASSERT_TRUE(DeleteFileA((context().UpdatePath + "pbfdec.dll").c_str()));
-    message_.clear();
+    const std::string library = context().UpdatePath + "pbfdec.dll";
+    ASSERT_TRUE(DeleteFileA(library.c_str()));
     Store(MainFile(), kMarker + "\r\n");
-    EXPECT_TRUE(Modify());
-    EXPECT_EQ(message_, "");
+    EXPECT_FALSE(Modify()) << "a file that was not rewritten is no success";
+    EXPECT_EQ(message_, "Fehler beim Aktualisieren der Daten-CSV: Die Datei " + library +
+                            " kann nicht gelesen werden (Windows-Fehler 2: " + SystemErrorText(2) + ").");
+}
+
+// Libraries that crash inside a call: the file stays as it was and the run stops; a library
+// that handles its own exception is left alone.
+TEST_F(DataCsvTest, CrashInsideTheLibraryLeavesTheFileAndStops)
+{
+    Store(MainFile(), kMarker + "\r\n" + kHerd + "\r\n");
+    const std::string before = ReadFileBytes(MainFile());
+    const struct {
+        const char* library;
+        bool result;
+        std::string message;
+    } cases[] = {
+        {"raising_pbfdec.dll", false,
+         "Fehler beim Aktualisieren der Daten-CSV: Die Entschl\xFCsselung wurde mit einem Fehler abgebrochen "
+         "(Ausnahme 0xE0F0CAFE in pbfdec.dll)."},
+        {"null_pointer_pbfdec.dll", false,
+         "Fehler beim Aktualisieren der Daten-CSV: Die Entschl\xFCsselung wurde mit einem Fehler abgebrochen "
+         "(Ausnahme 0xC0000005 in pbfdec.dll)."},
+        {"self_handling_pbfdec.dll", true, ""},
+    };
+    for (const auto& test : cases) {
+        SCOPED_TRACE(test.library);
+        ASSERT_TRUE(CopyFileA((ExeFolder() + test.library).c_str(), (context().UpdatePath + "pbfdec.dll").c_str(),
+                              FALSE));
+        message_.clear();
+        EXPECT_EQ(Modify(), test.result);
+        EXPECT_EQ(message_, test.message);
+        EXPECT_EQ(ReadFileBytes(MainFile()), before);
+        EXPECT_FALSE(TempFilesLeft());
+    }
 }
 
 TEST(DataCsvVersion, OnlyTheRecordKeyCounts)

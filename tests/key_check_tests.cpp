@@ -106,15 +106,35 @@ TEST_F(KeyCheckTest, MissingLibraryOrExportFails)
     EXPECT_FALSE(FileExists(TempCopy()));
 }
 
-TEST_F(KeyCheckTest, ErrorInsideTheLibraryIsCaughtAndTheLibraryReleased)
+// An exception that the library leaves unhandled fails that one call, again and again; one that
+// it handles itself does not disturb the call.
+TEST_F(KeyCheckTest, StructuredExceptionsInsideTheLibraryFailOnlyTheCall)
 {
     RecordingSink sink(false);
     const std::string library = context().UpdatePath + "pbfdec.dll";
-    ASSERT_TRUE(CopyFileA((ExeFolder() + "throwing_pbfdec.dll").c_str(), library.c_str(), FALSE));
-    EXPECT_FALSE(Check("geheim 1"));
-    EXPECT_EQ(message_, "Fehler bei Schl\xFCsselpr\xFC" "fung (BNR276001_4711_1_1): Die Entschl\xFCsselung wurde "
-                        "mit einem Fehler abgebrochen (Lesefehler im Testmodul).");
-    EXPECT_EQ(GetModuleHandleA(library.c_str()), nullptr) << "the library is released";
-    EXPECT_FALSE(FileExists(TempPlain()));
+    const std::string aborted = "Fehler bei Schl\xFCsselpr\xFC" "fung (BNR276001_4711_1_1): Die Entschl\xFCsselung "
+                                "wurde mit einem Fehler abgebrochen (Ausnahme 0x";
+    const struct {
+        const char* library;
+        bool result;
+        std::string message;
+    } cases[] = {
+        {"raising_pbfdec.dll", false, aborted + "E0F0CAFE in pbfdec.dll)."},
+        {"null_pointer_pbfdec.dll", false, aborted + "C0000005 in pbfdec.dll)."},
+        {"self_handling_pbfdec.dll", true, "vorher"},
+    };
+    for (const auto& test : cases) {
+        SCOPED_TRACE(test.library);
+        ASSERT_TRUE(CopyFileA((ExeFolder() + test.library).c_str(), library.c_str(), FALSE));
+        for (int call = 0; call < 3; ++call) {
+            message_ = "vorher";
+            EXPECT_EQ(Check("geheim 1"), test.result);
+            EXPECT_EQ(message_, test.message);
+        }
+        EXPECT_EQ(GetModuleHandleA(library.c_str()), nullptr) << "the library is released";
+        EXPECT_FALSE(FileExists(TempPlain()));
+        EXPECT_FALSE(FileExists(TempCopy()));
+        EXPECT_EQ(ReadFileBytes(dataFile_), original_);
+    }
     EXPECT_TRUE(DeleteFileA(library.c_str())) << "nothing holds the library any more";
 }

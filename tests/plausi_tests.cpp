@@ -2,6 +2,7 @@
 #include "tests/test_support.h"
 #include "update/u_functions.h"
 #include "util/files.h"
+#include "util/text.h"
 
 #include <gtest/gtest.h>
 
@@ -55,9 +56,11 @@ TEST_F(PlausiTest, EveryFarmGetsTheRulesUnderItsOwnKey)
 TEST_F(PlausiTest, OldRulesStayWhenTheNewOnesCannotBeMade)
 {
     EncryptText(BinFolder(), "alte Regeln", RulesFile(farms_[0]), "eins");
-    ASSERT_TRUE(DeleteFileA((context().UpdatePath + "pbfdec.dll").c_str()));
+    const std::string library = context().UpdatePath + "pbfdec.dll";
+    ASSERT_TRUE(DeleteFileA(library.c_str()));
     EXPECT_FALSE(Replace(farms_[0]));
-    EXPECT_EQ(message_, "Unbekannter Fehler.");
+    EXPECT_EQ(message_, "Unbekannter Fehler. Die Datei " + library + " kann nicht gelesen werden (Windows-Fehler 2: " +
+                            SystemErrorText(2) + ").");
     EXPECT_EQ(DecryptText(BinFolder(), RulesFile(farms_[0]), "eins"), "alte Regeln");
 }
 

@@ -100,15 +100,46 @@ TEST_F(RunWindowTest, WrongKeyInTheSecondRowStopsWithoutChangingFarms)
     EXPECT_EQ(ReadFileBytes(DataFile(farms_[1])), before);
 }
 
-TEST_F(RunWindowTest, MissingLibraryChangesNothingElse)
+// A library that is missing, that this process cannot load, or that crashes stops the run before
+// anything changes, and the tool lives on; once a usable library is there, Start goes through.
+TEST_F(RunWindowTest, MissingUnusableOrCrashingLibraryChangesNothing)
 {
-    ASSERT_TRUE(DeleteFileA((demo_.UpdatePath() + "pbfdec.dll").c_str()));
+    const std::string library = demo_.UpdatePath() + "pbfdec.dll";
+    const std::string good = ReadFileBytes(library);
+    const std::string notLibrary = "Die Datei " + library + " ist keine Windows-Bibliothek (leer, besch\xE4" "digt oder "
+                                   "eine Textdatei). Update wird abgebrochen!";
+    const struct {
+        const char* what;
+        std::string bytes;
+        std::string text;
+    } cases[] = {
+        {"missing", "", "DLL (pbfdec.dll) f\xFCr Entschl\xFCsselung nicht gefunden, Update wird abgebrochen!"},
+        {"64-bit", ReadFileBytes(ExeFolder() + "other_bitness_pbfdec.dll"),
+         "Die Datei " + library + " ist eine Bibliothek f\xFCr 64-Bit-Windows (x64); das UpdateTool braucht die "
+         "Version f\xFCr 32-Bit-Windows (x86). Update wird abgebrochen!"},
+        {"empty", "", notLibrary},
+        {"text", "Dies ist keine Bibliothek.\r\n", notLibrary},
+        {"truncated", good.substr(0, good.size() / 2),
+         "Die Datei " + library + " ist unvollst\xE4ndig (abgeschnitten oder besch\xE4" "digt). Update wird abgebrochen!"},
+        {"crashing", ReadFileBytes(ExeFolder() + "null_pointer_pbfdec.dll"),
+         "Fehler bei Schl\xFCsselpr\xFC" "fung (BNR276001_4711_1_1): Die Entschl\xFCsselung wurde mit einem Fehler "
+         "abgebrochen (Ausnahme 0xC0000005 in pbfdec.dll)."},
+    };
+    const std::string before = InstallationSnapshot(demo_.ProgramPath());
     Start();
-    const std::string text = "DLL (pbfdec.dll) f\xFCr Entschl\xFCsselung nicht gefunden, Update wird abgebrochen!";
-    EXPECT_EQ(tool_.RunUpdate(), Lines{text});
-    EXPECT_EQ(tool_.ListLines(IDC_LISTBOX1), Lines{text});
-    EXPECT_TRUE(tool_.IsEnabled(IDC_BTN_START));
+    for (const auto& test : cases) {
+        SCOPED_TRACE(test.what);
+        DeleteFileA(library.c_str());
+        if (std::string(test.what) != "missing")
+            WriteFileBytes(library, test.bytes);
+        EXPECT_EQ(tool_.RunUpdate(), Lines{test.text});
+        EXPECT_EQ(tool_.ListLines(IDC_LISTBOX1).front(), test.text) << "the newest line of the status list";
+        EXPECT_TRUE(tool_.IsEnabled(IDC_BTN_START));
+        EXPECT_EQ(InstallationSnapshot(demo_.ProgramPath()), before);
+    }
     EXPECT_EQ(tool_.ControlText(IDC_LBL_INFO), "Update f\xFCr Programm Kolvano (7.00.01.00) auf die Version 7.00.02.02");
+    WriteFileBytes(library, good);
+    EXPECT_EQ(tool_.RunUpdate(), Lines{kSuccess});
 }
 
 TEST_F(RunWindowTest, OlderUpdateIsRefusedAndTheWindowShrinks)

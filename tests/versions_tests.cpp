@@ -1,10 +1,12 @@
 // Version resources of real executables, normalisation and the update gate.
 #include "tests/test_support.h"
 #include "update/u_context.h"
+#include "util/handles.h"
 #include "util/versions.h"
 
 #include <gtest/gtest.h>
 
+#include <set>
 #include <stdexcept>
 
 TEST(GetFileVersion, ReadsTheFileVersionOfRealExecutables)
@@ -15,6 +17,48 @@ TEST(GetFileVersion, ReadsTheFileVersionOfRealExecutables)
     EXPECT_EQ(GetFileVersion(FixtureFolder() + "version_65535.exe"), "65535.65535.65535.65535");
     EXPECT_EQ(GetFileVersion(FixtureFolder() + "version_none.exe"), "0.0.0.0");
     EXPECT_EQ(GetFileVersion(FixtureFolder() + "missing.exe"), "0.0.0.0");
+}
+
+namespace {
+
+// The names in an image's import directory, in lower case, read from the mapped image.
+std::vector<std::string> ImportedLibraries(const std::string& image)
+{
+    const Module module(LoadLibraryExA(image.c_str(), nullptr, DONT_RESOLVE_DLL_REFERENCES));
+    if (!module)
+        return {};
+    const auto* base = reinterpret_cast<const BYTE*>(module.get());
+    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(
+        base + reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew);
+    const IMAGE_DATA_DIRECTORY& imports = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+    std::vector<std::string> names;
+    for (auto* entry = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(base + imports.VirtualAddress); entry->Name;
+         ++entry) {
+        std::string name = reinterpret_cast<const char*>(base + entry->Name);
+        CharLowerA(name.data());
+        names.push_back(name);
+    }
+    return names;
+}
+
+}  // namespace
+
+// A DLL planted beside the tool must never be loaded: the tool imports only libraries that
+// Windows always takes from the system folder (KnownDLLs), and Common Controls through its
+// manifest. version.dll is loaded from the system folder explicitly, and versions are still read
+// (above).
+TEST(ToolImage, ImportsOnlyKnownDllsAndCommonControls)
+{
+    const std::set<std::string> known = {
+        "advapi32.dll", "clbcatq.dll", "combase.dll",  "comdlg32.dll", "coml2.dll",    "gdi32.dll",
+        "gdiplus.dll",  "imagehlp.dll", "imm32.dll",   "kernel32.dll", "msctf.dll",    "msvcrt.dll",
+        "normaliz.dll", "nsi.dll",      "ole32.dll",   "oleaut32.dll", "psapi.dll",    "rpcrt4.dll",
+        "sechost.dll",  "setupapi.dll", "shcore.dll",  "shell32.dll",  "shlwapi.dll",  "user32.dll",
+        "wldap32.dll",  "ws2_32.dll",   "ntdll.dll",   "comctl32.dll"};
+    const std::vector<std::string> imports = ImportedLibraries(BinFolder() + "Kolvano-UpdateTool.exe");
+    ASSERT_FALSE(imports.empty());
+    for (const std::string& name : imports)
+        EXPECT_TRUE(known.count(name)) << name << " could be planted beside the tool";
 }
 
 TEST(GetFileVersion, BlankPathMeansTheRunningExecutable)

@@ -69,9 +69,12 @@ FileOutcome ModifyFile(UpdateContext& context, const std::string& farm, const st
     RemoveFile(edited);
 
     PbfLibrary library;
-    if (!library.Load(context.UpdatePath))
-        return FileOutcome::Done;
+    if (!library.Load(context.UpdatePath)) {
+        message = LoadText(IDS_DATA_FAILED) + library.Error();
+        return FileOutcome::Stop;
+    }
     FileOutcome outcome = FileOutcome::Done;
+    unsigned int abortedText = IDS_KC_CALL_ABORTED;
     try {
         const int decrypted = CallPbf(library.Find(names::kDecryptExport), file, plain, key);
         if (decrypted != PBF_OK) {
@@ -85,6 +88,7 @@ FileOutcome ModifyFile(UpdateContext& context, const std::string& farm, const st
             FFilterDataCSV(context, plain, edited);
             FAppendTextFile(context.UpdatePath + names::kCatalogCsv, edited);
             RemoveFile(beside);
+            abortedText = IDS_PBF_ENCRYPT_ABORTED;
             const int encrypted = CallPbf(library.Find(names::kEncryptExport), edited, beside, key);
             if (encrypted != PBF_OK || !ReplaceByNewFile(beside, file)) {
                 // The farm file is untouched; the run must not report success.
@@ -93,6 +97,11 @@ FileOutcome ModifyFile(UpdateContext& context, const std::string& farm, const st
                 outcome = FileOutcome::Stop;
             }
         }
+    } catch (const PbfCrash& crash) {
+        // The library crashed: the farm file is untouched, but the library is not to be trusted
+        // with further files.
+        message = LoadText(IDS_DATA_FAILED) + FormatText(abortedText, {crash.what()});
+        outcome = FileOutcome::Stop;
     } catch (...) {
         // A broken file must not stop the others; the message keeps what it had.
     }

@@ -153,15 +153,17 @@ bool FModifyFolderStructure(UpdateContext& context, const std::string& farm, con
     RemoveFile(tmpPlain);
 
     PbfLibrary library;
-    if (!library.Load(context.UpdatePath))
-        return true;
+    if (!library.Load(context.UpdatePath)) {
+        message = LoadText(IDS_FOLDERS_FAILED) + library.Error();
+        return false;
+    }
     int code = PBF_OK;
     try {
         if (const PbfFileFunction decrypt = library.Find(names::kDecryptExport))
             code = CallPbf(decrypt, tmpCnd, tmpPlain, key);
-    } catch (const std::exception& error) {
+    } catch (const PbfCrash& crash) {
         library.Release();
-        message = LoadText(IDS_FOLDERS_FAILED) + FormatText(IDS_KC_CALL_ABORTED, {error.what()});
+        message = LoadText(IDS_FOLDERS_FAILED) + FormatText(IDS_KC_CALL_ABORTED, {crash.what()});
         return false;
     }
     if (!library.Release()) {

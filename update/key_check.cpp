@@ -8,8 +8,6 @@
 #include "util/files.h"
 #include "util/text.h"
 
-#include <exception>
-
 namespace {
 
 // The key is a secret: the debug log only says whether one was given.
@@ -56,7 +54,7 @@ bool FIsRightKeyForFile(const UpdateContext& context, const std::string& farm, c
     LogDebug(LoadText(IDS_KC_LOAD));
     PbfLibrary library;
     if (!library.Load(context.UpdatePath))
-        return Fail(message, LoadText(IDS_KC_LOAD_FAILED), false);
+        return Fail(message, LoadText(IDS_KC_LOAD_FAILED) + ' ' + library.Error(), false);
     LogDebug(LoadText(IDS_KC_FIND));
     const PbfFileFunction decrypt = library.Find(names::kDecryptExport);
     if (!decrypt) {
@@ -77,11 +75,8 @@ bool FIsRightKeyForFile(const UpdateContext& context, const std::string& farm, c
             message = FormatText(IDS_KC_FAILED, {farm}) + message;
             result = false;
         }
-    } catch (const std::exception& error) {
-        message = FormatText(IDS_KC_FAILED, {farm}) + FormatText(IDS_KC_CALL_ABORTED, {error.what()});
-        result = false;
-    } catch (...) {
-        message = FormatText(IDS_KC_FAILED, {farm}) + LoadText(IDS_RUN_UNKNOWN_ERROR);
+    } catch (const PbfCrash& crash) {
+        message = FormatText(IDS_KC_FAILED, {farm}) + FormatText(IDS_KC_CALL_ABORTED, {crash.what()});
         result = false;
     }
     if (!library.Release()) {

@@ -2,15 +2,90 @@
 
 #include "resources/resource.h"
 #include "update/u_constants.h"
+#include "update/win_error.h"
+#include "util/pe_image.h"
+#include "util/seh_guard.h"
 #include "util/text.h"
 
 namespace {
+
 constexpr size_t kWorkBufferSize = 256;
+
+std::string MachineText(WORD machine)
+{
+    switch (machine) {
+    case IMAGE_FILE_MACHINE_I386:
+        return LoadText(IDS_MACHINE_X86);
+    case IMAGE_FILE_MACHINE_AMD64:
+        return LoadText(IDS_MACHINE_X64);
+    case IMAGE_FILE_MACHINE_ARM64:
+        return LoadText(IDS_MACHINE_ARM64);
+    default:
+        char hex[8];
+        wsprintfA(hex, "%04X", machine);
+        return FormatText(IDS_MACHINE_OTHER, {hex});
+    }
+}
+
+struct PbfCall {
+    PbfFileFunction function;
+    const char* source;
+    const char* target;
+    const char* key;
+    char* buffer;
+    int result;
+};
+
+void RunPbfCall(void* data)
+{
+    auto* call = static_cast<PbfCall*>(data);
+    call->result = call->function(call->source, call->target, call->key, 0, call->buffer);
+}
+
+std::string HexCode(unsigned long code)
+{
+    char hex[12];
+    wsprintfA(hex, "%08lX", code);
+    return hex;
+}
+
+}  // namespace
+
+bool CheckPbfLibrary(const std::string& updatePath, std::string& reason)
+{
+    const std::string path = updatePath + names::kPbfLibrary;
+    const PeImage image = ReadPeImage(path);
+    switch (image.status) {
+    case PeStatus::Unreadable:
+        reason = FormatText(IDS_PBF_UNREADABLE, {path, WindowsErrorText(image.error)});
+        return false;
+    case PeStatus::NotImage:
+        reason = FormatText(IDS_PBF_NOT_LIBRARY, {path});
+        return false;
+    case PeStatus::Truncated:
+        reason = FormatText(IDS_PBF_TRUNCATED, {path});
+        return false;
+    case PeStatus::Valid:
+        break;
+    }
+    if (image.machine != OwnMachine()) {
+        reason = FormatText(IDS_PBF_WRONG_MACHINE, {path, MachineText(image.machine), MachineText(OwnMachine())});
+        return false;
+    }
+    return true;
 }
 
 bool PbfLibrary::Load(const std::string& updatePath)
 {
-    module_.reset(LoadLibraryA((updatePath + names::kPbfLibrary).c_str()));
+    module_.reset();
+    error_.clear();
+    if (!CheckPbfLibrary(updatePath, error_))
+        return false;
+    const std::string path = updatePath + names::kPbfLibrary;
+    module_.reset(LoadLibraryExA(path.c_str(), nullptr,
+                                 LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_DEFAULT_DIRS));
+    if (!module_)
+        error_ = FormatText(IDS_PBF_LOAD_FAILED, {path, WindowsErrorText(GetLastError())});
     return static_cast<bool>(module_);
 }
 
@@ -26,12 +101,18 @@ bool PbfLibrary::Release()
     return module_.close();
 }
 
+PbfCrash::PbfCrash(unsigned long code) : std::runtime_error(FormatText(IDS_PBF_EXCEPTION, {HexCode(code)})) {}
+
 int CallPbf(PbfFileFunction function, const std::string& source, const std::string& target, const std::string& key)
 {
     if (!function)
         return PBF_UNKNOWN;
     char buffer[kWorkBufferSize] = {};
-    return function(source.c_str(), target.c_str(), key.c_str(), 0, buffer);
+    PbfCall call = {function, source.c_str(), target.c_str(), key.c_str(), buffer, PBF_UNKNOWN};
+    DWORD exception = 0;
+    if (!CallGuarded(RunPbfCall, &call, exception))
+        throw PbfCrash(exception);
+    return call.result;
 }
 
 bool PbfResultText(int code, std::string& text)

@@ -1,16 +1,26 @@
-// The tool's side of the file encryption library: load by full path, find an export, call it,
-// release it.
+// The tool's side of the file encryption library: check the file, load it by full path, find
+// an export, call it behind a guard, release it.
 #pragma once
 
 #include "pbfdec/pbfdec.h"
 #include "util/handles.h"
 
+#include <stdexcept>
 #include <string>
+
+// Whether updatePath + "pbfdec.dll" is a library this process can load: false with a German
+// reason naming the file when it is unreadable, no Windows library, truncated, or built for
+// another processor or bitness.
+bool CheckPbfLibrary(const std::string& updatePath, std::string& reason);
 
 class PbfLibrary {
 public:
-    // Loads updatePath + "pbfdec.dll"; no other folder is tried.
+    // Checks and loads updatePath + "pbfdec.dll"; libraries that the vendor ships beside it are
+    // found, nothing else from the tool's or the current folder. False with Error() set.
     bool Load(const std::string& updatePath);
+
+    // Why the last Load failed, in German, with the Windows error where there is one.
+    const std::string& Error() const { return error_; }
 
     // The named export, or null when the library is not loaded or lacks it.
     PbfFileFunction Find(const char* name) const;
@@ -20,9 +30,18 @@ public:
 
 private:
     Module module_;
+    std::string error_;
 };
 
-// Calls an export with the zero-filled 256-byte work buffer and 0 as fourth argument.
+// A structured exception (an access violation, another language's exception) that the library
+// raised and did not handle itself. The call counts as failed; the process goes on.
+class PbfCrash : public std::runtime_error {
+public:
+    explicit PbfCrash(unsigned long code);
+};
+
+// Calls an export with the zero-filled 256-byte work buffer and 0 as fourth argument. Throws
+// PbfCrash when the call ended in an unhandled structured exception.
 int CallPbf(PbfFileFunction function, const std::string& source, const std::string& target, const std::string& key);
 
 // The German text for a failure code. False (text untouched) for success and unknown codes.

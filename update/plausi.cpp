@@ -22,7 +22,9 @@ bool FReplacePlausiCSV(const UpdateContext& context, const std::string& farm, co
     bool result = false;
     RemoveFile(temp);
     PbfLibrary library;
-    if (library.Load(context.UpdatePath)) {
+    if (!library.Load(context.UpdatePath)) {
+        message += ' ' + library.Error();
+    } else {
         const PbfFileFunction encrypt = library.Find(names::kEncryptExport);
         const int code = encrypt ? CallPbf(encrypt, source, temp, key) : PBF_UNKNOWN;
         if (code == PBF_OK) {

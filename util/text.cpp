@@ -46,3 +46,11 @@ std::string Trim(const std::string& text)
         --end;
     return text.substr(begin, end - begin);
 }
+
+std::string SystemErrorText(unsigned long code)
+{
+    char buffer[512] = {};
+    const DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0,
+                                        buffer, sizeof(buffer), nullptr);
+    return Trim(std::string(buffer, length));
+}

@@ -12,3 +12,7 @@ std::string LoadText(unsigned int id);
 
 // The string resource with each "%s" replaced by the next argument, in order.
 std::string FormatText(unsigned int id, std::initializer_list<std::string> args);
+
+// Windows' own description of a system error code, without the closing line break; empty when
+// Windows has none.
+std::string SystemErrorText(unsigned long code);

@@ -5,6 +5,7 @@
 #include "resources/resource.h"
 #include "update/u_context.h"
 #include "util/files.h"
+#include "util/handles.h"
 #include "util/text.h"
 
 #include <windows.h>
@@ -34,28 +35,65 @@ std::int32_t ToVersionNumber(const std::string& text)
     return number;
 }
 
+namespace {
+
+// version.dll is no KnownDLL: imported statically, Windows would take a copy planted beside the
+// tool. It is loaded from the system folder alone.
+class VersionApi {
+public:
+    VersionApi() : module_(LoadLibraryExA("version.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32))
+    {
+        if (module_) {
+            Bind(infoSize_, "GetFileVersionInfoSizeA");
+            Bind(info_, "GetFileVersionInfoA");
+            Bind(query_, "VerQueryValueA");
+        }
+    }
+
+    // The fixed file info of path's version resource; false when it has none.
+    bool FixedInfo(const std::string& path, VS_FIXEDFILEINFO& fixed) const
+    {
+        if (!infoSize_ || !info_ || !query_)
+            return false;
+        DWORD ignored = 0;
+        const DWORD size = infoSize_(path.c_str(), &ignored);
+        if (size == 0)
+            return false;
+        std::vector<char> block(size);
+        if (!info_(path.c_str(), 0, size, block.data()))
+            return false;
+        VS_FIXEDFILEINFO* found = nullptr;
+        UINT foundSize = 0;
+        if (!query_(block.data(), "\\", reinterpret_cast<void**>(&found), &foundSize) || !found ||
+            foundSize < sizeof(VS_FIXEDFILEINFO))
+            return false;
+        fixed = *found;
+        return true;
+    }
+
+private:
+    template <typename Function>
+    void Bind(Function& function, const char* name)
+    {
+        function = reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module_.get(), name)));
+    }
+
+    Module module_;
+    decltype(&GetFileVersionInfoSizeA) infoSize_ = nullptr;
+    decltype(&GetFileVersionInfoA) info_ = nullptr;
+    decltype(&VerQueryValueA) query_ = nullptr;
+};
+
+}  // namespace
+
 std::string GetFileVersion(const std::string& path)
 {
     const std::string file = Trim(path).empty() ? OwnExecutablePath() : path;
-    const std::string none = "0.0.0.0";
-
-    DWORD ignored = 0;
-    const DWORD size = GetFileVersionInfoSizeA(file.c_str(), &ignored);
-    if (size == 0)
-        return none;
-    std::vector<char> block(size);
-    if (!GetFileVersionInfoA(file.c_str(), 0, size, block.data()))
-        return none;
-
-    VS_FIXEDFILEINFO* info = nullptr;
-    UINT infoSize = 0;
-    if (!VerQueryValueA(block.data(), "\\", reinterpret_cast<void**>(&info), &infoSize) || !info ||
-        infoSize < sizeof(VS_FIXEDFILEINFO))
-        return none;
-
-    return std::to_string(HIWORD(info->dwFileVersionMS)) + '.' + std::to_string(LOWORD(info->dwFileVersionMS)) +
-           '.' + std::to_string(HIWORD(info->dwFileVersionLS)) + '.' +
-           std::to_string(LOWORD(info->dwFileVersionLS));
+    VS_FIXEDFILEINFO info = {};
+    if (!VersionApi().FixedInfo(file, info))
+        return "0.0.0.0";
+    return std::to_string(HIWORD(info.dwFileVersionMS)) + '.' + std::to_string(LOWORD(info.dwFileVersionMS)) +
+           '.' + std::to_string(HIWORD(info.dwFileVersionLS)) + '.' + std::to_string(LOWORD(info.dwFileVersionLS));
 }
 
 std::string NormalizeVersion(const std::string& raw)
