@@ -9,26 +9,6 @@
 
 namespace {
 
-constexpr size_t kMaxRest = 255;
-
-// The text after the first "_" (at most 255 characters), or the whole text without one.
-std::string AfterUnderscore(const std::string& text)
-{
-    const size_t at = text.find('_');
-    return at == std::string::npos ? text : text.substr(at + 1, kMaxRest);
-}
-
-std::string KindText(const std::string& kind)
-{
-    if (kind == "1")
-        return LoadText(IDS_KIND_FIRST);
-    if (kind == "Z")
-        return LoadText(IDS_KIND_SUPPLEMENT);
-    if (kind == "N")
-        return LoadText(IDS_KIND_LATER);
-    return kind;
-}
-
 // A string value of the key; empty when key or value is missing.
 std::string ReadText(const std::string& keyPath, const char* name)
 {
@@ -40,16 +20,9 @@ std::string ReadText(const std::string& keyPath, const char* name)
 
 }  // namespace
 
-std::string BuildFarmLabel(const std::string& farmId)
+std::string BuildFarmLabel(const Farm& farm)
 {
-    const size_t at = farmId.find('_');
-    const std::string farm = at == std::string::npos ? std::string() : farmId.substr(0, at);
-    const std::string rest = at == std::string::npos ? farmId : farmId.substr(at + 1, kMaxRest);
-
-    const std::string description =
-        ReadText(std::string(names::kProductKey) + "\\" + farm + "\\" + rest, names::kDescriptionValue);
-    const std::string kind = AfterUnderscore(AfterUnderscore(rest));
-    return farmId + "|" + description + "|" + KindText(kind);
+    return farm.Label(ReadText(farm.ValuesKeyPath(), names::kDescriptionValue));
 }
 
 void FillFarmGrid(GridRows& grid, const std::string& programPath)
@@ -60,7 +33,6 @@ void FillFarmGrid(GridRows& grid, const std::string& programPath)
     }
     if (!UserKeyExists(names::kProductKey))
         return;
-    const std::vector<std::string> farms = SubkeyNames(OpenUserKey(names::kProductKey));
 
     int filled = 0;
     const auto addRow = [&](const std::string& label, const std::string& key) {
@@ -70,13 +42,13 @@ void FillFarmGrid(GridRows& grid, const std::string& programPath)
         grid.SetCell(1, filled + 1, key);
         ++filled;
     };
-    for (const std::string& farm : farms) {
-        const std::string farmKey = std::string(names::kProductKey) + "\\" + farm;
-        if (!programPath.empty() && farm.find('_') == std::string::npos && FolderExists(programPath + farm))
-            addRow(farm + "|" + LoadText(IDS_OLD_LAYOUT_LABEL) + "|", ReadText(farmKey, names::kKeyValue));
-        for (const std::string& entry : SubkeyNames(OpenUserKey(farmKey))) {
-            const std::string key = ReadText(farmKey + "\\" + entry, names::kKeyValue);
-            addRow(BuildFarmLabel(farm + "_" + entry), key);
+    for (const std::string& farmKey : SubkeyNames(OpenUserKey(names::kProductKey))) {
+        const Farm oldLayout(farmKey);
+        if (oldLayout.IsOldLayout(programPath))
+            addRow(oldLayout.OldLayoutLabel(), ReadText(oldLayout.ValuesKeyPath(), names::kKeyValue));
+        for (const std::string& entry : SubkeyNames(OpenUserKey(oldLayout.FarmKeyPath()))) {
+            const Farm farm = Farm::FromEntry(farmKey, entry);
+            addRow(BuildFarmLabel(farm), ReadText(farm.ValuesKeyPath(), names::kKeyValue));
         }
     }
 }

@@ -1,6 +1,7 @@
 #include "app/startup.h"
 
 #include "resources/resource.h"
+#include "update/farm.h"
 #include "update/u_constants.h"
 #include "util/files.h"
 #include "util/handles.h"
@@ -73,13 +74,12 @@ bool IniFlag(const std::string& iniPath, const char* key)
     return std::string(value) == "1";
 }
 
-// True when the installation folder holds an entry named "BNR..." without "_" (case-sensitive).
 bool HasOldLayoutFarm(const std::string& programPath)
 {
     if (programPath.empty())
         return false;
     for (const std::string& name : EntryNames(programPath + "*.*"))
-        if (name.compare(0, 3, names::kOldFarmPrefix) == 0 && name.find('_') == std::string::npos)
+        if (Farm(name).IsOldLayout(programPath))
             return true;
     return false;
 }

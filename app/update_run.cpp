@@ -2,6 +2,7 @@
 
 #include "app/farm_rows.h"
 #include "resources/resource.h"
+#include "update/farm.h"
 #include "update/pbf_library.h"
 #include "update/u_constants.h"
 #include "update/u_functions.h"
@@ -16,7 +17,7 @@
 namespace {
 
 struct FarmRow {
-    std::string farm;  // column 0 up to the first "|"; empty without one
+    Farm farm;
     std::string key;
 };
 
@@ -26,10 +27,8 @@ std::vector<FarmRow> FarmRows(RunView& view)
     std::vector<FarmRow> rows;
     const int count = view.RowCount();
     for (int row = 1; row < count; ++row) {
-        const std::string label = view.Cell(0, row);
-        const size_t bar = label.find('|');
-        FarmRow farmRow{bar == std::string::npos ? std::string() : label.substr(0, bar), view.Cell(1, row)};
-        if (!Trim(farmRow.farm).empty())
+        FarmRow farmRow{Farm::FromLabel(view.Cell(0, row)), view.Cell(1, row)};
+        if (!farmRow.farm.IsBlank())
             rows.push_back(farmRow);
     }
     return rows;
@@ -112,9 +111,8 @@ private:
         return {IDS_RUN_KEYS, IDS_RUN_KEY_BEGIN, IDS_RUN_KEY_END, "FIsRightKeyForFile", true,
                 [this](const FarmRow& row, std::string& message) {
                     LogDebug(LoadText(IDS_RUN_KEY_CALL));
-                    const std::string dataFile =
-                        context_.ProgramPath + row.farm + names::kFarmCsvFolder + names::kFarmDataFile;
-                    return FIsRightKeyForFile(context_, row.farm, dataFile, row.key, message);
+                    return FIsRightKeyForFile(context_, row.farm.Name(), row.farm.DataFile(context_.ProgramPath),
+                                              row.key, message);
                 }};
     }
 
@@ -122,7 +120,7 @@ private:
     {
         return {IDS_RUN_PLAUSI, IDS_RUN_PLAUSI_BEGIN, IDS_RUN_PLAUSI_END, "FReplacePlausiCSV", false,
                 [this](const FarmRow& row, std::string& message) {
-                    return FReplacePlausiCSV(context_, row.farm, row.key, message);
+                    return FReplacePlausiCSV(context_, row.farm.Name(), row.key, message);
                 }};
     }
 
@@ -130,7 +128,7 @@ private:
     {
         return {IDS_RUN_DATA, IDS_RUN_DATA_BEGIN, IDS_RUN_DATA_END, "FModifyDataCSV", false,
                 [this](const FarmRow& row, std::string& message) {
-                    return FModifyDataCSV(context_, row.farm, row.key, message);
+                    return FModifyDataCSV(context_, row.farm.Name(), row.key, message);
                 }};
     }
 
@@ -138,7 +136,7 @@ private:
     {
         return {IDS_RUN_DOCUMENTS, IDS_RUN_DOCUMENTS_BEGIN, IDS_RUN_DOCUMENTS_END, "FModifyDocuments", false,
                 [this](const FarmRow& row, std::string& message) {
-                    return FModifyDocuments(context_, row.farm, message);
+                    return FModifyDocuments(context_, row.farm.Name(), message);
                 }};
     }
 
@@ -146,18 +144,18 @@ private:
     {
         Log(LoadText(phase.opening));
         for (const FarmRow& row : FarmRows(view_)) {
-            LogDebug(FormatText(phase.begin, {row.farm}));
+            LogDebug(FormatText(phase.begin, {row.farm.Name()}));
             bool ok = false;
             try {
                 ok = phase.call(row, message_);
             } catch (const std::exception& error) {
-                StopWithError(phase, row.farm, error.what());
+                StopWithError(phase, row.farm.Name(), error.what());
             } catch (...) {
-                StopWithError(phase, row.farm, LoadText(IDS_RUN_UNKNOWN_ERROR));
+                StopWithError(phase, row.farm.Name(), LoadText(IDS_RUN_UNKNOWN_ERROR));
             }
             if (!ok)
                 StopWithMessage();
-            LogDebug(FormatText(phase.end, {row.farm}));
+            LogDebug(FormatText(phase.end, {row.farm.Name()}));
         }
     }
 
@@ -172,20 +170,20 @@ private:
             if (Trim(label).empty())
                 continue;
             Log(FormatText(IDS_RUN_FOLDERS, {label}));
-            const size_t bar = label.find('|');
-            const std::string farm = label.substr(0, bar);
-            const bool oldLayout = bar != std::string::npos && !Trim(farm).empty() && farm.find('_') == std::string::npos;
+            const Farm farm = Farm::FromLabel(label);
+            const bool oldLayout = farm.IsOldLayout(context_.ProgramPath);
             std::string movedTo;
             bool ok = false;
             try {
-                ok = FModifyFolderStructure(context_, oldLayout ? farm : label, view_.Cell(1, row), message_, movedTo);
+                ok = FModifyFolderStructure(context_, oldLayout ? farm.Name() : label, view_.Cell(1, row), message_,
+                                            movedTo);
             } catch (const std::exception& error) {
                 StopWithBox(error.what());
             }
             if (!ok)
                 StopWithBox(message_);
             if (!movedTo.empty())
-                view_.SetCell(0, row, BuildFarmLabel(movedTo));
+                view_.SetCell(0, row, BuildFarmLabel(Farm(movedTo)));
         }
     }
 

@@ -1,5 +1,6 @@
 #include "demo/installation.h"
 
+#include "update/farm.h"
 #include "update/pbf_library.h"
 #include "update/u_functions.h"
 #include "update/u_constants.h"
@@ -91,36 +92,36 @@ void DemoInstallation::Register() const
 
 void DemoInstallation::AddFarm(const DemoFarm& farm, const std::string& dataCsv) const
 {
-    const std::string entryKey = std::string(names::kProductKey) + "\\" + farm.farm + "\\" + farm.application;
+    const Farm installed(farm.FarmId());
+    const std::string entryKey = installed.ValuesKeyPath();
     SetUserString(entryKey, names::kKeyValue, farm.key);
     SetUserString(entryKey, names::kDescriptionValue, farm.description);
     SetUserDword(entryKey, names::kSaveKeyValue, 0);
     SetUserString(entryKey, names::kSavePathValue, "");
 
-    const std::string csvFolder = ProgramPath() + farm.FarmId() + "\\CSV-Dateien\\";
-    CreateFolders(csvFolder);
-    EncryptText(binFolder_, dataCsv, csvFolder + "CSV_ALL_DAT.CND", farm.key);
+    CreateFolders(installed.CsvFolder(ProgramPath()));
+    EncryptText(binFolder_, dataCsv, installed.DataFile(ProgramPath()), farm.key);
 }
 
 void DemoInstallation::AddOldLayoutFarm(const DemoFarm& farm, const std::string& dataCsv) const
 {
-    const std::string farmKey = std::string(names::kProductKey) + "\\" + farm.farm;
+    const Farm oldLayout(farm.farm);
+    const std::string farmKey = oldLayout.FarmKeyPath();
     SetUserString(farmKey, names::kKeyValue, farm.key);
     SetUserDword(farmKey, names::kSaveKeyValue, 7);
     SetUserString(farmKey, names::kSavePathValue, "");
-    const std::string csvFolder = ProgramPath() + farm.farm + "\\CSV-Dateien\\";
-    CreateFolders(csvFolder);
-    EncryptText(binFolder_, dataCsv, csvFolder + "CSV_ALL_DAT.CND", farm.key);
+    CreateFolders(oldLayout.CsvFolder(ProgramPath()));
+    EncryptText(binFolder_, dataCsv, oldLayout.DataFile(ProgramPath()), farm.key);
 }
 
 std::string DemoInstallation::DataFile(const DemoFarm& farm) const
 {
-    return ProgramPath() + farm.FarmId() + "\\CSV-Dateien\\CSV_ALL_DAT.CND";
+    return Farm(farm.FarmId()).DataFile(ProgramPath());
 }
 
 void DemoInstallation::AddStructureFile(const std::string& farmFolder, const std::string& firstLine) const
 {
-    WriteFileBytes(ProgramPath() + farmFolder + "\\CSV-Dateien\\CSV_ALL_STR.CSV",
+    WriteFileBytes(Farm(farmFolder).StructureFile(ProgramPath()),
                    firstLine + "\r\nEbene;Feld;Typ\r\n1;Fl\xE4" "che;N\r\n");
 }
 

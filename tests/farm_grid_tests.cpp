@@ -69,13 +69,13 @@ TEST_F(FarmGridTest, RefillClearsCellsButKeepsTheRowCount)
 TEST_F(FarmGridTest, KindIsTheThirdPartOfTheEntryName)
 {
     AddEntry("BNR1", "100_1_1_X", "k", "d");
-    EXPECT_EQ(BuildFarmLabel("BNR1_100_1_1_X"), "BNR1_100_1_1_X|d|1_X");
+    EXPECT_EQ(BuildFarmLabel(Farm("BNR1_100_1_1_X")), "BNR1_100_1_1_X|d|1_X");
     AddEntry("BNR1", "100", "k", "ohne");
-    EXPECT_EQ(BuildFarmLabel("BNR1_100"), "BNR1_100|ohne|100") << "no \"_\": the whole entry is the kind";
+    EXPECT_EQ(BuildFarmLabel(Farm("BNR1_100")), "BNR1_100|ohne|100") << "no \"_\": the whole entry is the kind";
     AddEntry("A_B", "100_1_1", "k", "never read");
-    EXPECT_EQ(BuildFarmLabel("A_B_100_1_1"), "A_B_100_1_1||1_1") << "a farm name with \"_\" is split there";
-    EXPECT_EQ(BuildFarmLabel("NOUNDERSCORE"), "NOUNDERSCORE||NOUNDERSCORE");
-    EXPECT_EQ(BuildFarmLabel("BNR9_900_1_z"), "BNR9_900_1_z||z") << "kind codes are case-sensitive";
+    EXPECT_EQ(BuildFarmLabel(Farm("A_B_100_1_1")), "A_B_100_1_1||1_1") << "a farm name with \"_\" is split there";
+    EXPECT_EQ(BuildFarmLabel(Farm("NOUNDERSCORE")), "NOUNDERSCORE||NOUNDERSCORE");
+    EXPECT_EQ(BuildFarmLabel(Farm("BNR9_900_1_z")), "BNR9_900_1_z||z") << "kind codes are case-sensitive";
 }
 
 TEST_F(FarmGridTest, MissingKeyGivesAnEmptyCell)

@@ -130,17 +130,29 @@ TEST_F(StartupTest, UpdateIniAndShippedFilesSetThePhaseFlags)
     EXPECT_FALSE(context_.DeleteAppData);
 }
 
-TEST_F(StartupTest, OldLayoutScanIsCaseSensitiveAndCountsFiles)
+// Only a registered farm's own folder is an old-layout farm: not a file, not a stray folder.
+TEST_F(StartupTest, OldLayoutScanFindsOnlyRegisteredFarmFolders)
 {
     ASSERT_TRUE(CreateFolder(install_ + "\\BNR1234_5_1_1"));
     ASSERT_TRUE(CreateFolder(install_ + "\\bnr1234"));
+    SetUserString(kProduct + "\\BNR1234", "Key", "k");
     Fill();
-    EXPECT_FALSE(context_.RestructureFolders);
+    EXPECT_FALSE(context_.RestructureFolders) << "the prefix is case-sensitive";
     EXPECT_FALSE(IsGridFilled(context_));
 
-    // Windows names are case-insensitive: the file cannot stand beside the folder bnr1234.
     ASSERT_TRUE(RemoveDirectoryA((install_ + "\\bnr1234").c_str()));
     WriteFileBytes(install_ + "\\BNR1234", "a file, not a folder");
+    Fill();
+    EXPECT_FALSE(context_.RestructureFolders) << "a file is no farm";
+
+    ASSERT_TRUE(DeleteFileA((install_ + "\\BNR1234").c_str()));
+    ASSERT_TRUE(CreateFolder(install_ + "\\BNR1234"));
+    ASSERT_TRUE(CreateFolder(install_ + "\\BNR9999"));
+    DeleteUserKey(kProduct + "\\BNR1234");
+    Fill();
+    EXPECT_FALSE(context_.RestructureFolders) << "a folder without a registry key is no farm";
+
+    SetUserString(kProduct + "\\BNR1234", "Key", "k");
     Fill();
     EXPECT_TRUE(context_.RestructureFolders);
     EXPECT_TRUE(IsGridFilled(context_)) << "only the old layout: the grid is filled";

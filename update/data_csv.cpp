@@ -2,6 +2,7 @@
 // the update replaces, extended by the shipped records, stamped with the new data version and
 // encrypted back. The farm file is replaced in one rename, so it is never missing or half written.
 #include "resources/resource.h"
+#include "update/farm.h"
 #include "update/file_steps.h"
 #include "update/pbf_library.h"
 #include "update/records.h"
@@ -21,16 +22,11 @@
 
 namespace {
 
-constexpr size_t kMaxRest = 255;
-
 // The farm's main data file first, then every "*.CND" entry of its save folder.
-std::vector<std::string> DataFiles(const UpdateContext& context, const std::string& farm)
+std::vector<std::string> DataFiles(const UpdateContext& context, const Farm& farm)
 {
-    std::vector<std::string> files = {context.ProgramPath + farm + names::kFarmCsvFolder + names::kFarmDataFile};
-    const size_t bar = farm.find('_');
-    const std::string before = bar == std::string::npos ? farm : farm.substr(0, bar);
-    const std::string after = bar == std::string::npos ? std::string() : farm.substr(bar + 1, kMaxRest);
-    const std::string keyPath = std::string(names::kProductKey) + "\\" + before + "\\" + after;
+    std::vector<std::string> files = {farm.DataFile(context.ProgramPath)};
+    const std::string keyPath = farm.ValuesKeyPath();
     const RegKey key = OpenUserKey(keyPath);
     if (!key)
         return files;
@@ -166,7 +162,7 @@ bool FAppendTextFile(const std::string& source, const std::string& target)
 bool FModifyDataCSV(UpdateContext& context, const std::string& farm, const std::string& key, std::string& message)
 {
     const TempFileGuard cleanup{context.TempPath + names::kTempPlain, context.TempPath + names::kTempEdited};
-    const std::vector<std::string> files = DataFiles(context, farm);
+    const std::vector<std::string> files = DataFiles(context, Farm(farm));
     LogDebug(FormatText(IDS_DATA_COUNT, {std::to_string(files.size())}));
     for (const std::string& file : files) {
         if (ModifyFile(context, farm, file, key, message) == FileOutcome::Stop) {

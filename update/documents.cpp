@@ -1,6 +1,7 @@
 // Documents: the documents that "DOKUMENTE.TXT" lists as newer than the installed program are
 // copied into the farm's folder; an existing copy is archived under a numbered name first.
 #include "resources/resource.h"
+#include "update/farm.h"
 #include "update/u_constants.h"
 #include "update/u_functions.h"
 #include "util/files.h"
@@ -93,7 +94,7 @@ bool FModifyDocuments(const UpdateContext& context, const std::string& farm, std
         return true;
     for (const std::string& name : DocumentList(context)) {
         const std::string source = context.UpdatePath + name;
-        const std::string target = context.ProgramPath + farm + "\\" + name;
+        const std::string target = Farm(farm).Folder(context.ProgramPath) + "\\" + name;
         if (!StaysInside(name)) {
             message = FormatText(IDS_DOC_COPY, {source, target});
             return false;

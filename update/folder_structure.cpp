@@ -3,6 +3,7 @@
 // registry values are read before anything moves, and a move that fails half way is undone, so a
 // farm is always wholly in one layout: folder, application-data folder and registry together.
 #include "resources/resource.h"
+#include "update/farm.h"
 #include "update/file_steps.h"
 #include "update/pbf_library.h"
 #include "update/records.h"
@@ -48,14 +49,9 @@ private:
     bool committed_ = false;
 };
 
-std::string FarmKeyPath(const std::string& farm)
-{
-    return std::string(names::kProductKey) + "\\" + farm;
-}
-
 bool ReadOldValues(const std::string& farm, OldValues& values, std::string& message)
 {
-    const RegKey key = OpenUserKey(FarmKeyPath(farm));
+    const RegKey key = OpenUserKey(Farm(farm).FarmKeyPath());
     if (!key) {
         message = FormatText(IDS_FOLDERS_NO_KEY, {farm});
         return false;
@@ -95,17 +91,18 @@ bool RenameFolder(const std::string& from, const std::string& to, UndoSteps& und
 bool MoveFarm(const UpdateContext& context, const std::string& farm, const std::string& entry,
               const OldValues& values, std::string& message)
 {
-    const std::string newName = farm + "_" + entry;
+    const Farm from(farm);
+    const Farm to = Farm::FromEntry(farm, entry);
     UndoSteps undo;
-    if (!RenameFolder(context.ProgramPath + farm, context.ProgramPath + newName, undo, message))
+    if (!RenameFolder(from.Folder(context.ProgramPath), to.Folder(context.ProgramPath), undo, message))
         return false;
-    const std::string appData = context.AppDataPath + names::kAppDataProduct;
+    const std::string appData = from.AppDataFolder(context.AppDataPath);
     // A farm without application data has nothing to rename there.
-    if (FolderExists(appData + farm) && !RenameFolder(appData + farm, appData + newName, undo, message))
+    if (FolderExists(appData) && !RenameFolder(appData, to.AppDataFolder(context.AppDataPath), undo, message))
         return false;
 
-    const std::string farmKeyPath = FarmKeyPath(farm);
-    const std::string entryKeyPath = farmKeyPath + "\\" + entry;
+    const std::string farmKeyPath = from.FarmKeyPath();
+    const std::string entryKeyPath = to.ValuesKeyPath();
     const bool entryExisted = UserKeyExists(entryKeyPath);
     undo.Add([entryKeyPath, entryExisted] {
         if (!entryExisted)
@@ -147,8 +144,7 @@ bool FModifyFolderStructure(UpdateContext& context, const std::string& farm, con
     const std::string tmpPlain = context.TempPath + names::kTempPlain;
     const TempFileGuard cleanup{tmpPlain, tmpCnd};
     RemoveFile(tmpCnd);
-    CopyFileA((context.ProgramPath + farm + names::kFarmCsvFolder + names::kFarmDataFile).c_str(), tmpCnd.c_str(),
-              TRUE);
+    CopyFileA(Farm(farm).DataFile(context.ProgramPath).c_str(), tmpCnd.c_str(), TRUE);
     ClearFileAttributes(tmpCnd);
     RemoveFile(tmpPlain);
 
@@ -188,11 +184,11 @@ bool FModifyFolderStructure(UpdateContext& context, const std::string& farm, con
             OldValues values;
             if (!ReadOldValues(farm, values, message) || !MoveFarm(context, farm, entry, values, message))
                 return false;
-            movedTo = farm + "_" + entry;
+            movedTo = Farm::FromEntry(farm, entry).Name();
         }
         if (context.UpdateDataCsvs) {
             Log(FormatText(IDS_FOLDERS_DATA, {farm}));
-            return FModifyDataCSV(context, farm + "_" + entry, key, message);
+            return FModifyDataCSV(context, Farm::FromEntry(farm, entry).Name(), key, message);
         }
     } catch (const std::exception& error) {
         message = LoadText(IDS_FOLDERS_FAILED) + error.what();

@@ -1,6 +1,7 @@
 // Plausibility rules: each farm gets the shipped rules encrypted with its own key. The old rules
 // stay until the new encrypted file is complete.
 #include "resources/resource.h"
+#include "update/farm.h"
 #include "update/file_steps.h"
 #include "update/pbf_library.h"
 #include "update/u_constants.h"
@@ -12,7 +13,7 @@
 bool FReplacePlausiCSV(const UpdateContext& context, const std::string& farm, const std::string& key,
                        std::string& message)
 {
-    const std::string rules = context.ProgramPath + farm + names::kFarmCsvFolder + names::kFarmPlausiFile;
+    const std::string rules = Farm(farm).PlausiFile(context.ProgramPath);
     const std::string source = context.UpdatePath + names::kPlausiCsv;
     const std::string temp = context.TempPath + names::kTempPlausi;
     const std::string beside = NewFileName(rules);

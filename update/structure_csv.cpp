@@ -1,6 +1,7 @@
 // Structure files and application data: farms whose data CSVs this run rewrote receive the
 // shipped structure file when it is newer, and lose their stale application data.
 #include "resources/resource.h"
+#include "update/farm.h"
 #include "update/file_steps.h"
 #include "update/u_constants.h"
 #include "update/u_functions.h"
@@ -27,7 +28,7 @@ std::vector<std::string> UpdatedFarms(const UpdateContext& context)
 {
     std::vector<std::string> farms;
     for (const std::string& name : EntryNames(context.ProgramPath + "*.*")) {
-        if (name.compare(0, 3, names::kOldFarmPrefix) != 0)
+        if (!Farm::IsFarmName(name))
             continue;
         if (IsDataCsvUpdated(context, name)) {
             farms.push_back(name);
@@ -82,7 +83,7 @@ bool FIsNewerStructureCSV(const std::string& shipped, const std::string& farmFil
 
 bool FRemoveFarmAppData(const UpdateContext& context, const std::string& farm)
 {
-    const std::string folder = context.AppDataPath + names::kAppDataProduct + farm;
+    const std::string folder = Farm(farm).AppDataFolder(context.AppDataPath);
     // Files go; subfolders cannot be deleted as files and stay with their contents.
     for (const std::string& name : EntryNames(folder + "\\*.*")) {
         const std::string path = folder + "\\" + name;
@@ -96,7 +97,7 @@ bool FUpdateStructureCSV(const UpdateContext& context)
 {
     const std::string shipped = context.UpdatePath + names::kStructureCsv;
     for (const std::string& farm : UpdatedFarms(context)) {
-        const std::string farmFile = context.ProgramPath + farm + names::kFarmCsvFolder + names::kStructureCsv;
+        const std::string farmFile = Farm(farm).StructureFile(context.ProgramPath);
         if (!FIsNewerStructureCSV(shipped, farmFile, farm))
             continue;
         // Written beside and renamed over, so the farm never holds half a structure file.
