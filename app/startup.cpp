@@ -136,7 +136,7 @@ StartupResult FillUpdateContext(UpdateContext& context, const std::string& exePa
     return StartupResult{};
 }
 
-bool FLoadCatalogList(const std::string& path, std::vector<std::string>& list)
+void FLoadCatalogList(const std::string& path, std::vector<std::string>& list)
 {
     std::ifstream in(path, std::ios::binary);
     if (!in)
@@ -160,7 +160,17 @@ bool FLoadCatalogList(const std::string& path, std::vector<std::string>& list)
     }
     if (in.bad())
         throw StartupError(FormatText(IDS_FILE_NOT_READABLE, {path}));
-    return true;
+}
+
+void ReadVersions(UpdateContext& context, const std::string& installedExe, const std::string& updateExe)
+{
+    context.InstalledVersion = NormalizeVersion(GetFileVersion(installedExe));
+    context.UpdateVersion = NormalizeVersion(GetFileVersion(updateExe));
+}
+
+bool IsUpdatePossible(const UpdateContext& context)
+{
+    return ToVersionNumber(context.UpdateVersion) >= ToVersionNumber(context.InstalledVersion);
 }
 
 bool IsGridShown(const UpdateContext& context)

@@ -28,13 +28,20 @@ struct StartupResult {
 StartupResult FillUpdateContext(UpdateContext& context, const std::string& exePath);
 
 // Reads the catalogue prefixes (characters 6 to 12 of each non-blank line) into the list.
-// Throws StartupError when the file cannot be read. Always true otherwise.
-bool FLoadCatalogList(const std::string& path, std::vector<std::string>& list);
+// Throws StartupError when the file cannot be read.
+void FLoadCatalogList(const std::string& path, std::vector<std::string>& list);
 
 // The grid is shown for the phases whose keys the user may type.
 bool IsGridShown(const UpdateContext& context);
 // The grid is filled whenever a phase reads its rows.
 bool IsGridFilled(const UpdateContext& context);
+
+// Sets InstalledVersion and UpdateVersion, normalised, from the two executables.
+void ReadVersions(UpdateContext& context, const std::string& installedExe, const std::string& updateExe);
+
+// The update gate: true when the shipped version is not older than the installed one. Throws
+// NumberError when a version number does not fit into a signed 32-bit integer.
+bool IsUpdatePossible(const UpdateContext& context);
 
 // The headline of a ready window.
 std::string StartupHeadline(const UpdateContext& context);

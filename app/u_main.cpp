@@ -6,6 +6,7 @@
 #include "app/messages.h"
 #include "app/startup.h"
 #include "resources/resource.h"
+#include "update/errors.h"
 #include "update/run_log.h"
 #include "update/u_constants.h"
 #include "util/files.h"
@@ -197,7 +198,7 @@ void Tw_main::FormShow()
         if (IsUpdatePossible(context_))
             return;
     } catch (const std::exception& error) {
-        ShowError(error.what());
+        ShowError(ErrorText(error));
         return;
     }
     SetText(IDC_LBL_INFO, FormatText(IDS_REFUSED_HEADLINE, {context_.InstalledVersion, context_.UpdateVersion}));

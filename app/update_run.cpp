@@ -2,6 +2,7 @@
 
 #include "app/farm_rows.h"
 #include "resources/resource.h"
+#include "update/errors.h"
 #include "update/farm.h"
 #include "update/pbf_library.h"
 #include "update/u_constants.h"
@@ -63,7 +64,7 @@ public:
             Succeed();
         } catch (const RunStopped&) {
         } catch (const std::exception& error) {
-            StopWithText(error.what());
+            StopWithText(ErrorText(error));
         } catch (...) {
             StopWithText(LoadText(IDS_RUN_UNKNOWN_ERROR));
         }
@@ -149,7 +150,7 @@ private:
             try {
                 ok = phase.call(row, message_);
             } catch (const std::exception& error) {
-                StopWithError(phase, row.farm.Name(), error.what());
+                StopWithError(phase, row.farm.Name(), ErrorText(error));
             } catch (...) {
                 StopWithError(phase, row.farm.Name(), LoadText(IDS_RUN_UNKNOWN_ERROR));
             }
@@ -178,7 +179,7 @@ private:
                 ok = FModifyFolderStructure(context_, oldLayout ? farm.Name() : label, view_.Cell(1, row), message_,
                                             movedTo);
             } catch (const std::exception& error) {
-                StopWithBox(error.what());
+                StopWithBox(ErrorText(error));
             }
             if (!ok)
                 StopWithBox(message_);

@@ -5,6 +5,7 @@
 #include "update/u_functions.h"
 #include "update/u_constants.h"
 #include "util/files.h"
+#include "util/shell_link.h"
 
 #include <windows.h>
 #include <shlobj.h>

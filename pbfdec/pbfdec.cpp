@@ -230,11 +230,14 @@ int OpenSource(const char* path, FileHandle& file, std::uint64_t& size)
 // complete, so the target is either the whole result or untouched.
 class PendingTarget {
 public:
+    // The clean-up keeps the error of the step that failed for the caller's GetLastError.
     ~PendingTarget()
     {
         if (!temp_.empty()) {
+            const DWORD error = GetLastError();
             file_.reset();
             DeleteFileA(temp_.c_str());
+            SetLastError(error);
         }
     }
 

@@ -145,6 +145,7 @@
 #define IDS_DOC_ATTRIBUTES         1605
 #define IDS_DOC_ARCHIVE            1606
 #define IDS_DOC_COPY               1607
+#define IDS_SHORTCUT_FOLDER_KEPT   1608
 
 // Run log file
 #define IDS_RUNLOG_HEADER          1701

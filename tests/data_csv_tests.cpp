@@ -146,7 +146,8 @@ TEST_F(DataCsvTest, FileThatCannotBeStoredStaysAndStopsTheRun)
     // A folder where the new file would be written makes the encryption fail.
     ASSERT_TRUE(CreateFolder(MainFile() + ".neu"));
     EXPECT_FALSE(Modify());
-    EXPECT_EQ(message_, "Fehler beim Aktualisieren der Daten-CSV: Datei schreibgesch\xFCtzt.");
+    EXPECT_EQ(message_, "Fehler beim Aktualisieren der Daten-CSV: Datei schreibgesch\xFCtzt. (Windows-Fehler 5: " +
+                            SystemErrorText(5) + ")");
     EXPECT_EQ(ReadFileBytes(MainFile()), before);
     EXPECT_FALSE(TempFilesLeft()) << "no decrypted data stays in the temp folder";
 }

@@ -2,6 +2,7 @@
 #include "tests/test_support.h"
 #include "update/u_functions.h"
 #include "util/files.h"
+#include "util/versions.h"
 
 #include <gtest/gtest.h>
 

@@ -3,6 +3,7 @@
 #include "update/u_functions.h"
 #include "util/files.h"
 #include "util/handles.h"
+#include "util/text.h"
 
 #include <gtest/gtest.h>
 
@@ -76,7 +77,7 @@ TEST_F(ProgramFilesTest, CopyFailureAtEntryTenNamesTheFile)
     EXPECT_FALSE(Update());
     EXPECT_EQ(message_, "Die Datei 'PFCwnsrv.pbd' konnte nicht ordnungsgem\xE4\xDF kopiert werden! Bitte \xFC"
                         "berpr\xFC" "fen Sie die angezeigten Pfade und setzen Sie sich ggf. mit der Orvalis GmbH in "
-                        "Verbindung.");
+                        "Verbindung. (Windows-Fehler 5: " + SystemErrorText(5) + ")");
     for (size_t i = 0; i < 9; ++i)
         EXPECT_EQ(Installed(kAll[i]), "neu") << kAll[i];
     for (size_t i = 10; i < kAll.size(); ++i)
@@ -111,7 +112,7 @@ TEST_F(ProgramFilesTest, HeldExecutableStopsBeforeAnythingChanges)
     EXPECT_FALSE(Update());
     EXPECT_EQ(message_, "Die Datei 'kolvano3.exe' wird von einem anderen Programm verwendet und kann nicht ersetzt "
                         "werden. Bitte schlie\xDF" "en Sie Kolvano und starten Sie das Update danach erneut. Es wurde "
-                        "noch keine Programmdatei ge\xE4ndert.");
+                        "noch keine Programmdatei ge\xE4ndert. (Windows-Fehler 32: " + SystemErrorText(32) + ")");
     TerminateProcess(process.get(), 0);
     WaitForSingleObject(process.get(), 5000);
     EXPECT_EQ(Installed("kolvano2.exe"), "alt2");

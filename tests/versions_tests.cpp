@@ -1,5 +1,8 @@
 // Version resources of real executables, normalisation and the update gate.
+#include "app/startup.h"
 #include "tests/test_support.h"
+#include "update/errors.h"
+#include "util/errors.h"
 #include "update/u_context.h"
 #include "util/handles.h"
 #include "util/versions.h"
@@ -80,7 +83,7 @@ TEST(NormalizeVersion, PadsOneCharacterPartsAfterTheFirst)
 TEST(ReadVersions, NormalisesBothExecutables)
 {
     UpdateContext context;
-    EXPECT_TRUE(ReadVersions(context, FixtureFolder() + "version_2_1_10_123.exe", FixtureFolder() + "missing.exe"));
+    ReadVersions(context, FixtureFolder() + "version_2_1_10_123.exe", FixtureFolder() + "missing.exe");
     EXPECT_EQ(context.InstalledVersion, "2.01.10.123");
     EXPECT_EQ(context.UpdateVersion, "0.00.00.00");
 }
@@ -115,7 +118,7 @@ TEST(IsUpdatePossible, NumberBeyond32BitsIsAnError)
     try {
         IsUpdatePossible(context);
         FAIL() << "no error for " << context.InstalledVersion;
-    } catch (const std::range_error& error) {
-        EXPECT_EQ(std::string(error.what()), "'65535655356553565535' ist kein g\xFCltiger ganzzahliger Wert.");
+    } catch (const NumberError& error) {
+        EXPECT_EQ(ErrorText(error), "'65535655356553565535' ist kein g\xFCltiger ganzzahliger Wert.");
     }
 }

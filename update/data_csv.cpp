@@ -2,6 +2,7 @@
 // the update replaces, extended by the shipped records, stamped with the new data version and
 // encrypted back. The farm file is replaced in one rename, so it is never missing or half written.
 #include "resources/resource.h"
+#include "update/errors.h"
 #include "update/farm.h"
 #include "update/file_steps.h"
 #include "update/pbf_library.h"
@@ -85,11 +86,15 @@ FileOutcome ModifyFile(UpdateContext& context, const std::string& farm, const st
             FAppendTextFile(context.UpdatePath + names::kCatalogCsv, edited);
             RemoveFile(beside);
             abortedText = IDS_PBF_ENCRYPT_ABORTED;
+            SetLastError(ERROR_SUCCESS);
             const int encrypted = CallPbf(library.Find(names::kEncryptExport), edited, beside, key);
             if (encrypted != PBF_OK || !ReplaceByNewFile(beside, file)) {
                 // The farm file is untouched; the run must not report success.
+                const DWORD error = GetLastError();
                 PbfResultText(encrypted == PBF_OK ? PBF_CANNOT_WRITE : encrypted, message);
                 message = LoadText(IDS_DATA_FAILED) + message;
+                if (error != ERROR_SUCCESS)
+                    message = WithWindowsError(message, error);
                 outcome = FileOutcome::Stop;
             }
         }
@@ -120,12 +125,7 @@ std::string FGetDataCSVVersion(const std::string& path)
     return "2";
 }
 
-bool FIsCatalogLine(const UpdateContext& context, const std::string& line)
-{
-    return IsCatalogKey(context, records::Key(line));
-}
-
-bool FFilterDataCSV(const UpdateContext& context, const std::string& source, const std::string& target)
+void FFilterDataCSV(const UpdateContext& context, const std::string& source, const std::string& target)
 {
     LineReader reader(source);
     LineWriter writer(target, LineWriter::kCreate);
@@ -145,10 +145,9 @@ bool FFilterDataCSV(const UpdateContext& context, const std::string& source, con
     if (!versionSeen)
         writer.Write(versionLine);
     writer.Close();
-    return true;
 }
 
-bool FAppendTextFile(const std::string& source, const std::string& target)
+void FAppendTextFile(const std::string& source, const std::string& target)
 {
     LineReader reader(source);
     LineWriter writer(target, LineWriter::kAppend);
@@ -156,7 +155,6 @@ bool FAppendTextFile(const std::string& source, const std::string& target)
     while (reader.Next(line))
         writer.Write(line);
     writer.Close();
-    return true;
 }
 
 bool FModifyDataCSV(UpdateContext& context, const std::string& farm, const std::string& key, std::string& message)

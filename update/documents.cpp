@@ -62,32 +62,6 @@ std::vector<std::string> DocumentList(const UpdateContext& context)
 
 }  // namespace
 
-std::string FileNameExtension(const std::string& fileName)
-{
-    const size_t dot = fileName.rfind('.');
-    return dot == std::string::npos ? std::string() : fileName.substr(dot, kMaxName);
-}
-
-bool IsVersionNewer(const std::string& candidate, const std::string& reference)
-{
-    return ToVersionNumber(candidate) > ToVersionNumber(reference);
-}
-
-bool ArchiveExistingFile(const std::string& path)
-{
-    if (!FileExists(path))
-        return true;
-    const size_t split = path.find_last_of("\\:") + 1;
-    const std::string folder = path.substr(0, split);
-    const std::string fileName = path.substr(split);
-    const std::string extension = FileNameExtension(fileName);
-    const std::string stem = fileName.substr(0, fileName.size() - extension.size());
-    int number = 1;
-    while (FileExists(folder + stem + "_OLD_" + std::to_string(number) + extension))
-        ++number;
-    return MoveFileA(path.c_str(), (folder + stem + "_OLD_" + std::to_string(number) + extension).c_str()) != 0;
-}
-
 bool FModifyDocuments(const UpdateContext& context, const std::string& farm, std::string& message)
 {
     if (!FileExists(context.UpdatePath + names::kDocumentList))

@@ -3,6 +3,7 @@
 // registry values are read before anything moves, and a move that fails half way is undone, so a
 // farm is always wholly in one layout: folder, application-data folder and registry together.
 #include "resources/resource.h"
+#include "update/errors.h"
 #include "update/farm.h"
 #include "update/file_steps.h"
 #include "update/pbf_library.h"
@@ -191,7 +192,7 @@ bool FModifyFolderStructure(UpdateContext& context, const std::string& farm, con
             return FModifyDataCSV(context, Farm::FromEntry(farm, entry).Name(), key, message);
         }
     } catch (const std::exception& error) {
-        message = LoadText(IDS_FOLDERS_FAILED) + error.what();
+        message = LoadText(IDS_FOLDERS_FAILED) + ErrorText(error);
         return false;
     }
     return true;

@@ -2,7 +2,7 @@
 
 #include "resources/resource.h"
 #include "update/u_constants.h"
-#include "update/win_error.h"
+#include "update/errors.h"
 #include "util/pe_image.h"
 #include "util/seh_guard.h"
 #include "util/text.h"

@@ -2,6 +2,7 @@
 // A preflight first makes sure that none of them is held by a running program, so the
 // installation is never left half replaced for that reason.
 #include "resources/resource.h"
+#include "update/errors.h"
 #include "update/u_constants.h"
 #include "update/u_functions.h"
 #include "util/files.h"
@@ -19,15 +20,16 @@ constexpr std::array<const char*, 26> kProgramFileList = {
     "gdiplus.dll",  "msvcp71.dll",   "msvcr71.dll",    "libjcc.dll",     "libjutils.dll", "PBDWE125.DLL",
     "PBSHR125.DLL", "PBVM125.DLL"};
 
-// True when nothing else holds the file in a way that keeps it from being replaced. A read-only
-// file is only opened for reading: the unlock pass clears that mark.
-bool CanBeReplaced(const std::string& path)
+// 0 when nothing else holds the file in a way that keeps it from being replaced, otherwise the
+// Windows error of the attempt. A read-only file is only opened for reading: the unlock pass
+// clears that mark.
+DWORD ReplaceBlocker(const std::string& path)
 {
     const DWORD attributes = GetFileAttributesA(path.c_str());
     const DWORD access = (attributes & FILE_ATTRIBUTE_READONLY) ? GENERIC_READ : GENERIC_WRITE;
     FileHandle file(CreateFileA(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                 nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    return static_cast<bool>(file);
+    return file ? 0 : GetLastError();
 }
 
 }  // namespace
@@ -37,15 +39,16 @@ bool FUpdateProgramFiles(const UpdateContext& context, std::string& message)
     for (const char* name : kProgramFileList) {
         const std::string installed = context.ProgramPath + name;
         const bool replaced = FileExists(context.UpdatePath + name) || std::string(name) == names::kOldMainExe;
-        if (replaced && FileExists(installed) && !CanBeReplaced(installed)) {
-            message = FormatText(IDS_PROGRAM_LOCKED, {name});
+        const DWORD blocker = replaced && FileExists(installed) ? ReplaceBlocker(installed) : 0;
+        if (blocker != 0) {
+            message = WithWindowsError(FormatText(IDS_PROGRAM_LOCKED, {name}), blocker);
             return false;
         }
     }
     for (const char* name : kProgramFileList) {
         const std::string installed = context.ProgramPath + name;
         if (FileExists(installed) && !ClearFileAttributes(installed)) {
-            message = FormatText(IDS_PROGRAM_ATTRIBUTES, {name});
+            message = WithWindowsError(FormatText(IDS_PROGRAM_ATTRIBUTES, {name}), GetLastError());
             return false;
         }
     }
@@ -55,7 +58,7 @@ bool FUpdateProgramFiles(const UpdateContext& context, std::string& message)
     for (const char* name : kProgramFileList) {
         const std::string shipped = context.UpdatePath + name;
         if (FileExists(shipped) && !CopyFileA(shipped.c_str(), (context.ProgramPath + name).c_str(), FALSE)) {
-            message = FormatText(IDS_PROGRAM_COPY, {name});
+            message = WithWindowsError(FormatText(IDS_PROGRAM_COPY, {name}), GetLastError());
             return false;
         }
     }

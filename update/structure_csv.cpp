@@ -81,7 +81,7 @@ bool FIsNewerStructureCSV(const std::string& shipped, const std::string& farmFil
     return false;
 }
 
-bool FRemoveFarmAppData(const UpdateContext& context, const std::string& farm)
+void FRemoveFarmAppData(const UpdateContext& context, const std::string& farm)
 {
     const std::string folder = Farm(farm).AppDataFolder(context.AppDataPath);
     // Files go; subfolders cannot be deleted as files and stay with their contents.
@@ -90,10 +90,9 @@ bool FRemoveFarmAppData(const UpdateContext& context, const std::string& farm)
         ClearFileAttributes(path);
         DeleteFileA(path.c_str());
     }
-    return true;
 }
 
-bool FUpdateStructureCSV(const UpdateContext& context)
+void FUpdateStructureCSV(const UpdateContext& context)
 {
     const std::string shipped = context.UpdatePath + names::kStructureCsv;
     for (const std::string& farm : UpdatedFarms(context)) {
@@ -106,12 +105,10 @@ bool FUpdateStructureCSV(const UpdateContext& context)
             RemoveFile(beside);
         FRemoveFarmAppData(context, farm);
     }
-    return true;
 }
 
-bool FDeleteAppData(const UpdateContext& context)
+void FDeleteAppData(const UpdateContext& context)
 {
     for (const std::string& farm : UpdatedFarms(context))
         FRemoveFarmAppData(context, farm);
-    return true;
 }

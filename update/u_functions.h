@@ -1,6 +1,15 @@
-// The update operations. Each reads the UpdateContext it is given, writes to the status log
-// through the registered sink, and reports failure as false with a German text in message.
-// None of them touches a window.
+// The update operations. Each reads the UpdateContext it is given and writes to the status log
+// through the registered sink. None of them touches a window.
+//
+// Error policy:
+// - An operation that can fail returns false and puts a German text into message; the run logs
+//   and shows it. An operation that cannot fail returns nothing.
+// - A failed Windows call keeps its cause: GetLastError is read right after it, and
+//   WithWindowsError appends "(Windows-Fehler <n>: <Windows' text>)" to the message, so the
+//   status list and the run log carry it.
+// - Exceptions are for what an operation cannot handle itself: util's FileError and NumberError,
+//   PbfCrash from the library, std::bad_alloc. Their comments say which operations let them
+//   through; the run words them with ErrorText (update/errors.h).
 #pragma once
 
 #include "update/u_context.h"
@@ -25,28 +34,25 @@ bool FModifyDataCSV(UpdateContext& context, const std::string& farm, const std::
 std::string FGetDataCSVVersion(const std::string& path);
 
 // Copies the records that no catalogue of the update replaces, with the data version record set
-// to UpdateVersion (added at the end when missing). Throws on a read or write error.
-bool FFilterDataCSV(const UpdateContext& context, const std::string& source, const std::string& target);
+// to UpdateVersion (added at the end when missing). Throws FileError on a read or write error.
+void FFilterDataCSV(const UpdateContext& context, const std::string& source, const std::string& target);
 
-// Appends every line of source to target. Throws on a read or write error.
-bool FAppendTextFile(const std::string& source, const std::string& target);
-
-// True when the line's record key begins with a catalogue prefix of the update.
-bool FIsCatalogLine(const UpdateContext& context, const std::string& line);
+// Appends every line of source to target. Throws FileError on a read or write error.
+void FAppendTextFile(const std::string& source, const std::string& target);
 
 // Gives every farm rewritten in this run the shipped structure file when its stamp is newer,
-// and then empties the farm's application-data folder. Always true; a structure file that
-// cannot be read or a stamp that is not a number throws.
-bool FUpdateStructureCSV(const UpdateContext& context);
+// and then empties the farm's application-data folder. A structure file that cannot be read
+// throws FileError, a stamp that is not a number NumberError.
+void FUpdateStructureCSV(const UpdateContext& context);
 
-// Empties the application-data folders of the farms rewritten in this run. Always true.
-bool FDeleteAppData(const UpdateContext& context);
+// Empties the application-data folders of the farms rewritten in this run.
+void FDeleteAppData(const UpdateContext& context);
 
 // True when the shipped structure file's stamp is newer than the farm's; logs either way.
 bool FIsNewerStructureCSV(const std::string& shipped, const std::string& farmFile, const std::string& farm);
 
-// Deletes the files directly in the farm's application-data folder. Always true.
-bool FRemoveFarmAppData(const UpdateContext& context, const std::string& farm);
+// Deletes the files directly in the farm's application-data folder.
+void FRemoveFarmAppData(const UpdateContext& context, const std::string& farm);
 
 // True when the farm's data CSVs were rewritten in this run.
 bool IsDataCsvUpdated(const UpdateContext& context, const std::string& farm);
@@ -62,15 +68,6 @@ bool FModifyFolderStructure(UpdateContext& context, const std::string& farm, con
 // when an installed file is held by a running program.
 bool FUpdateProgramFiles(const UpdateContext& context, std::string& message);
 
-// Writes one shortcut through IShellLinkA and IPersistFile. Throws when the shell's link object
-// cannot be had; a link that cannot be saved is not reported.
-void CreateShellLink(const std::string& linkFile, const std::string& target, const std::string& arguments,
-                     const std::string& workingFolder, int showCommand, const std::string& iconFile,
-                     unsigned char iconIndex);
-
-// True when the folder's listing holds nothing but "." and "..".
-bool FolderHasNoEntries(const std::string& folder);
-
 // Removes the desktop link and start-menu folders of the product ("Kolvano" or "Kolvano3"), and
 // the company folder when nothing is left in it.
 void RemoveShortcuts(const std::string& product);
@@ -81,12 +78,4 @@ void CreateStartMenuShortcuts(const std::string& programPath);
 // archiving existing copies. True without a list.
 bool FModifyDocuments(const UpdateContext& context, const std::string& farm, std::string& message);
 
-// True when the candidate's version number is greater. Throws std::range_error for a text that
-// is not a number.
-bool IsVersionNewer(const std::string& candidate, const std::string& reference);
 
-// Renames an existing file to stem + "_OLD_" + n + extension with the smallest free n.
-bool ArchiveExistingFile(const std::string& path);
-
-// The text from the last "." on; empty for a name without one.
-std::string FileNameExtension(const std::string& fileName);

@@ -11,6 +11,7 @@
 namespace {
 
 constexpr DWORD kNoAttributes = INVALID_FILE_ATTRIBUTES;
+constexpr size_t kMaxFileName = 255;
 constexpr size_t kShellPathBuffer = 256;
 // The source list must end in two NULs inside the buffer.
 constexpr size_t kMaxShellPath = kShellPathBuffer - 2;
@@ -163,4 +164,40 @@ void ListFiles(const std::string& folder, const std::string& mask, bool fullPath
     });
     for (const std::string& subfolder : subfolders)
         ListFiles(subfolder, mask, fullPaths, list);
+}
+
+std::string FileNameExtension(const std::string& fileName)
+{
+    const size_t dot = fileName.rfind('.');
+    return dot == std::string::npos ? std::string() : fileName.substr(dot, kMaxFileName);
+}
+
+bool ArchiveExistingFile(const std::string& path)
+{
+    if (!FileExists(path))
+        return true;
+    const size_t split = path.find_last_of("\\:") + 1;
+    const std::string folder = path.substr(0, split);
+    const std::string fileName = path.substr(split);
+    const std::string extension = FileNameExtension(fileName);
+    const std::string stem = fileName.substr(0, fileName.size() - extension.size());
+    int number = 1;
+    while (FileExists(folder + stem + "_OLD_" + std::to_string(number) + extension))
+        ++number;
+    return MoveFileA(path.c_str(), (folder + stem + "_OLD_" + std::to_string(number) + extension).c_str()) != 0;
+}
+
+bool FolderHasNoEntries(const std::string& folder)
+{
+    WIN32_FIND_DATAA data;
+    FindHandle find(FindFirstFileA((WithBackslash(folder) + "*").c_str(), &data));
+    if (!find)
+        return false;
+    bool result = false;
+    for (int i = 0; i < 2; ++i) {
+        const std::string name = data.cFileName;
+        if (name == "." || name == "..")
+            result = !FindNextFileA(find.get(), &data);
+    }
+    return result;
 }

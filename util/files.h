@@ -42,6 +42,16 @@ bool IsFolderEmpty(const std::string& path);
 // in the file system's order, without "." and "..".
 std::vector<std::string> EntryNames(const std::string& pattern);
 
+// True when the folder's listing holds nothing but "." and "..".
+bool FolderHasNoEntries(const std::string& folder);
+
+// The text from the last "." on (at most 255 characters); empty for a name without one.
+std::string FileNameExtension(const std::string& fileName);
+
+// Renames an existing file to stem + "_OLD_" + n + extension with the smallest free n; true
+// also when there is no file.
+bool ArchiveExistingFile(const std::string& path);
+
 // Appends every file of the tree that matches the mask, depth first, a folder's own files
 // before those of its subfolders. Subfolders whose names begin with "." are not descended.
 // The list is never cleared; a null list does nothing.

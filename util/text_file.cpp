@@ -1,7 +1,6 @@
 #include "util/text_file.h"
 
-#include "resources/resource.h"
-#include "util/text.h"
+#include "util/errors.h"
 
 #include <cstring>
 #include <stdexcept>
@@ -17,14 +16,14 @@ LineReader::LineReader(const std::string& path)
       buffer_(std::make_unique<char[]>(kBufferSize))
 {
     if (!file_)
-        throw std::runtime_error(FormatText(IDS_FILE_NOT_READABLE, {path}));
+        throw FileError(FileError::kRead, path, GetLastError());
 }
 
 bool LineReader::Fill()
 {
     DWORD read = 0;
     if (!ReadFile(file_.get(), buffer_.get(), static_cast<DWORD>(kBufferSize), &read, nullptr))
-        throw std::runtime_error(FormatText(IDS_FILE_NOT_READABLE, {path_}));
+        throw FileError(FileError::kRead, path_, GetLastError());
     begin_ = 0;
     end_ = read;
     return read > 0;
@@ -59,7 +58,7 @@ LineWriter::LineWriter(const std::string& path, Mode mode)
                         mode == kAppend ? OPEN_ALWAYS : CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr))
 {
     if (!file_)
-        throw std::runtime_error(FormatText(IDS_FILE_NOT_WRITABLE, {path}));
+        throw FileError(FileError::kWrite, path, GetLastError());
     buffer_.reserve(kBufferSize);
 }
 
@@ -78,7 +77,7 @@ void LineWriter::Flush()
     if (!buffer_.empty() && (!WriteFile(file_.get(), buffer_.data(), static_cast<DWORD>(buffer_.size()), &written,
                                         nullptr) ||
                              written != buffer_.size()))
-        throw std::runtime_error(FormatText(IDS_FILE_NOT_WRITABLE, {path_}));
+        throw FileError(FileError::kWrite, path_, GetLastError());
     buffer_.clear();
 }
 
@@ -86,5 +85,5 @@ void LineWriter::Close()
 {
     Flush();
     if (!file_.close())
-        throw std::runtime_error(FormatText(IDS_FILE_NOT_WRITABLE, {path_}));
+        throw FileError(FileError::kWrite, path_, GetLastError());
 }

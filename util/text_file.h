@@ -7,8 +7,8 @@
 #include <memory>
 #include <string>
 
-// Reads lines ending in CR LF or LF; a last line without line end counts. Throws
-// std::runtime_error (German text) when the file cannot be opened or a read fails.
+// Reads lines ending in CR LF or LF; a last line without line end counts. Throws FileError when
+// the file cannot be opened or a read fails.
 class LineReader {
 public:
     explicit LineReader(const std::string& path);
@@ -25,8 +25,8 @@ private:
     size_t end_ = 0;
 };
 
-// Writes lines, each with CR LF. Throws std::runtime_error (German text) when the file cannot
-// be created or a write fails.
+// Writes lines, each with CR LF. Throws FileError when the file cannot be created or a write
+// fails.
 class LineWriter {
 public:
     enum Mode { kCreate, kAppend };

@@ -2,8 +2,7 @@
 // strings with the dots removed, so the leading zeros keep each part in its decimal place.
 #include "util/versions.h"
 
-#include "resources/resource.h"
-#include "update/u_context.h"
+#include "util/errors.h"
 #include "util/files.h"
 #include "util/handles.h"
 #include "util/text.h"
@@ -31,7 +30,7 @@ std::int32_t ToVersionNumber(const std::string& text)
     const char* last = digits.data() + digits.size();
     const auto [end, error] = std::from_chars(first, last, number);
     if (error != std::errc() || end != last || first == last)
-        throw std::range_error(FormatText(IDS_NOT_AN_INTEGER, {digits}));
+        throw NumberError(digits);
     return number;
 }
 
@@ -119,16 +118,7 @@ std::string NormalizeVersion(const std::string& raw)
     return result;
 }
 
-bool ReadVersions(UpdateContext& context, const std::string& installedExe, const std::string& updateExe)
+bool IsVersionNewer(const std::string& candidate, const std::string& reference)
 {
-    context.InstalledVersion = NormalizeVersion(GetFileVersion(installedExe));
-    context.UpdateVersion = NormalizeVersion(GetFileVersion(updateExe));
-    return true;
-}
-
-bool IsUpdatePossible(const UpdateContext& context)
-{
-    const std::int32_t installed = ToVersionNumber(context.InstalledVersion);
-    const std::int32_t update = ToVersionNumber(context.UpdateVersion);
-    return update >= installed;
+    return ToVersionNumber(candidate) > ToVersionNumber(reference);
 }

@@ -1,10 +1,8 @@
-// File versions of executables, their normalised form and the update gate.
+// File versions of executables, their normalised form and their comparison.
 #pragma once
 
 #include <cstdint>
 #include <string>
-
-struct UpdateContext;
 
 // The four words of the file version joined by "." (e.g. "7.0.2.2"); "0.0.0.0" for a file
 // without version information. A blank path means the running executable.
@@ -14,12 +12,9 @@ std::string GetFileVersion(const std::string& path);
 std::string NormalizeVersion(const std::string& raw);
 
 // A version text read as a number: every "." removed, the rest a signed 32-bit decimal integer
-// (leading blanks and a sign allowed). Throws std::range_error when it is not one.
+// (leading blanks and a sign allowed). Throws NumberError when it is not one.
 std::int32_t ToVersionNumber(const std::string& text);
 
-// Sets InstalledVersion and UpdateVersion from the two executables; always true.
-bool ReadVersions(UpdateContext& context, const std::string& installedExe, const std::string& updateExe);
-
-// True when the shipped version is not older than the installed one. Throws std::range_error
-// when a version number does not fit into a signed 32-bit integer.
-bool IsUpdatePossible(const UpdateContext& context);
+// True when the candidate's version number is greater. Throws NumberError for a text that is
+// not a number.
+bool IsVersionNewer(const std::string& candidate, const std::string& reference);

@@ -1,0 +1,26 @@
+#include "update/errors.h"
+
+#include "resources/resource.h"
+#include "util/errors.h"
+#include "util/text.h"
+
+std::string WindowsErrorText(unsigned long code)
+{
+    return FormatText(IDS_WINDOWS_ERROR, {std::to_string(code), SystemErrorText(code)});
+}
+
+std::string WithWindowsError(const std::string& text, unsigned long code)
+{
+    return text + " (" + WindowsErrorText(code) + ")";
+}
+
+std::string ErrorText(const std::exception& error)
+{
+    if (const auto* file = dynamic_cast<const FileError*>(&error)) {
+        const unsigned int id = file->kind() == FileError::kRead ? IDS_FILE_NOT_READABLE : IDS_FILE_NOT_WRITABLE;
+        return WithWindowsError(FormatText(id, {file->path()}), file->error());
+    }
+    if (const auto* number = dynamic_cast<const NumberError*>(&error))
+        return FormatText(IDS_NOT_AN_INTEGER, {number->text()});
+    return error.what();
+}
