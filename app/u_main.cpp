@@ -7,7 +7,6 @@
 #include "app/startup.h"
 #include "resources/resource.h"
 #include "update/errors.h"
-#include "update/run_log.h"
 #include "update/u_constants.h"
 #include "util/files.h"
 #include "util/text.h"
@@ -112,8 +111,6 @@ FarmGrid& Tw_main::Grid() const
 void Tw_main::AddLine(const std::string& text)
 {
     SendMessageA(Control(IDC_LISTBOX1), LB_INSERTSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
-    if (runLog_)
-        runLog_->Write(text);
     if (IsWindowVisible(Control(IDC_BUSY)))
         InvalidateRect(Control(IDC_BUSY), nullptr, FALSE);
     UpdateWindow(window_);
@@ -217,9 +214,7 @@ void Tw_main::btn_startClick()
 {
     // A key still in its editor counts as typed.
     Grid().FinishEditing();
-    runLog_ = std::make_unique<RunLog>(context_, GetFileVersion(""));
     RunUpdate(context_, *this);
-    runLog_.reset();
 }
 
 void Tw_main::btn_closeClick()

@@ -8,10 +8,7 @@
 
 #include <windows.h>
 
-#include <memory>
 #include <string>
-
-class RunLog;
 
 class FarmGrid;
 
@@ -75,8 +72,6 @@ private:
     GdiObject boldFont_;
     GdiObject headlineFont_;
     bool waitCursor_ = false;
-    // Open while a run works: the status lines also go to the run log file.
-    std::unique_ptr<RunLog> runLog_;
     // Distances of the bottom row to the bottom and right edges, kept when the height changes.
     int bottomRowOffset_ = 0;
     int checkBoxRightOffset_ = 0;

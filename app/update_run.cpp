@@ -10,6 +10,7 @@
 #include "update/u_log.h"
 #include "util/files.h"
 #include "util/text.h"
+#include "util/versions.h"
 
 #include <exception>
 #include <functional>
@@ -250,6 +251,7 @@ private:
 
 void RunUpdate(UpdateContext& context, RunView& view)
 {
+    const RunLog runLog(context, GetFileVersion(""));
     // The library is required and must be one this process can load, before anything changes.
     std::string stop;
     std::string reason;

@@ -1,6 +1,5 @@
 // Status log levels through a recording sink.
 #include "tests/test_support.h"
-#include "update/run_log.h"
 #include "update/u_log.h"
 #include "util/files.h"
 

@@ -1,9 +1,31 @@
 #include "update/u_log.h"
 
+#include "resources/resource.h"
+#include "util/text.h"
+
+#include <cstdio>
+
 namespace {
+
+constexpr unsigned char kLogAlways = 0;
+constexpr unsigned char kLogDebug = 1;
+
 // The registered sink; it stands for the main window, which owns the status list.
 LogSink* g_sink = nullptr;
+// The open run log file, if a run is under way.
+RunLog* g_runLog = nullptr;
+
+std::string TimeStamp()
+{
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    char text[32];
+    std::snprintf(text, sizeof(text), "%02u.%02u.%04u %02u:%02u:%02u", now.wDay, now.wMonth, now.wYear, now.wHour,
+                  now.wMinute, now.wSecond);
+    return text;
 }
+
+}  // namespace
 
 ScopedLogSink::ScopedLogSink(LogSink& sink) : previous_(g_sink)
 {
@@ -19,8 +41,11 @@ void WriteLog(const std::string& text, unsigned char level)
 {
     if (!g_sink)
         return;
-    if (level == kLogAlways || (level == kLogDebug && g_sink->ShowsDebug()))
-        g_sink->AddLine(text);
+    if (level != kLogAlways && (level != kLogDebug || !g_sink->ShowsDebug()))
+        return;
+    g_sink->AddLine(text);
+    if (g_runLog)
+        g_runLog->Write(text);
 }
 
 void Log(const std::string& text)
@@ -37,4 +62,31 @@ void ShowPlainMessage(const std::string& text)
 {
     if (g_sink)
         g_sink->ShowPlainMessage(text);
+}
+
+RunLog::RunLog(const UpdateContext& context, const std::string& toolVersion)
+    : file_(CreateFileA((context.TempPath + kFileName).c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr,
+                        OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr)),
+      previous_(g_runLog)
+{
+    g_runLog = this;
+    Write(FormatText(IDS_RUNLOG_HEADER, {toolVersion, TimeStamp()}));
+    Write(FormatText(IDS_RUNLOG_VERSIONS, {context.InstalledVersion, context.UpdateVersion}));
+    Write(FormatText(IDS_RUNLOG_UPDATE_PATH, {context.UpdatePath}));
+    Write(FormatText(IDS_RUNLOG_PROGRAM_PATH, {context.ProgramPath}));
+    Write(FormatText(IDS_RUNLOG_TEMP_PATH, {context.TempPath}));
+}
+
+RunLog::~RunLog()
+{
+    g_runLog = previous_;
+}
+
+void RunLog::Write(const std::string& line)
+{
+    if (!file_)
+        return;
+    const std::string text = TimeStamp() + "  " + line + "\r\n";
+    DWORD written = 0;
+    WriteFile(file_.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
 }

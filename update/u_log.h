@@ -1,7 +1,11 @@
 // The status log as the update operations see it: lines go to whichever sink is registered
-// (the main window's status list, or a test's recorder). The same sink shows the one plain
-// message box that operations raise themselves.
+// (the main window's status list, or a test's recorder), and while a run log is open, the lines
+// the sink shows go to the run log file too. The same sink shows the one plain message box that
+// operations raise themselves.
 #pragma once
+
+#include "update/u_context.h"
+#include "util/handles.h"
 
 #include <string>
 
@@ -28,8 +32,6 @@ private:
     LogSink* previous_;
 };
 
-enum LogLevel : unsigned char { kLogAlways = 0, kLogDebug = 1 };
-
 // Writes at the level: 0 always, 1 only when the sink shows debug lines, any other level never.
 void WriteLog(const std::string& text, unsigned char level);
 void Log(const std::string& text);
@@ -37,3 +39,25 @@ void LogDebug(const std::string& text);
 
 // Shows the text in a plain modal box through the registered sink.
 void ShowPlainMessage(const std::string& text);
+
+// The run log file for support staff: while the object lives, every line that the sink shows
+// is also appended, behind a time stamp, to TempPath + kFileName. A file that cannot be written
+// never stops the update.
+class RunLog {
+public:
+    static constexpr char kFileName[] = "Kolvano-UpdateTool.log";
+
+    // Opens the file for appending and writes the run's header (tool version, both program
+    // versions, the three folders).
+    RunLog(const UpdateContext& context, const std::string& toolVersion);
+    ~RunLog();
+    RunLog(const RunLog&) = delete;
+    RunLog& operator=(const RunLog&) = delete;
+
+    // Appends the line behind a time stamp; does nothing when the file could not be opened.
+    void Write(const std::string& line);
+
+private:
+    FileHandle file_;
+    RunLog* previous_;
+};
