@@ -1,5 +1,8 @@
 #include "app/busy_ring.h"
 
+#include "app/window.h"
+#include "util/handles.h"
+
 #include <cmath>
 
 namespace {
@@ -21,17 +24,14 @@ void Paint(HWND window, HDC dc)
     for (int i = 0; i < kDots; ++i) {
         const int age = (step - i + kDots) % kDots;
         const int shade = age == 0 ? 0 : 96 + age * 12;
-        HBRUSH brush = CreateSolidBrush(age == 0 ? RGB(0, 0, 128) : RGB(shade, shade, 255));
-        HGDIOBJ oldBrush = SelectObject(dc, brush);
-        HGDIOBJ oldPen = SelectObject(dc, GetStockObject(NULL_PEN));
+        const GdiObject brush(CreateSolidBrush(age == 0 ? RGB(0, 0, 128) : RGB(shade, shade, 255)));
+        const SelectedObject selectedBrush(dc, brush.get());
+        const SelectedObject noPen(dc, GetStockObject(NULL_PEN));
         const double angle = 2 * kPi * i / kDots - kPi / 2;
         const double cx = radius + (radius - dot - 1) * std::cos(angle);
         const double cy = radius + (radius - dot - 1) * std::sin(angle);
         Ellipse(dc, static_cast<int>(cx - dot), static_cast<int>(cy - dot), static_cast<int>(cx + dot),
                 static_cast<int>(cy + dot));
-        SelectObject(dc, oldPen);
-        SelectObject(dc, oldBrush);
-        DeleteObject(brush);
     }
 }
 
@@ -48,10 +48,8 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
         InvalidateRect(window, nullptr, FALSE);
         return 0;
     case WM_PAINT: {
-        PAINTSTRUCT paint;
-        HDC dc = BeginPaint(window, &paint);
-        Paint(window, dc);
-        EndPaint(window, &paint);
+        const PaintDc dc(window);
+        Paint(window, dc.get());
         return 0;
     }
     case WM_DESTROY:
@@ -67,13 +65,7 @@ namespace busy_ring {
 
 bool Register(HINSTANCE instance)
 {
-    WNDCLASSEXA windowClass = {};
-    windowClass.cbSize = sizeof(windowClass);
-    windowClass.lpfnWndProc = WindowProc;
-    windowClass.hInstance = instance;
-    windowClass.hCursor = LoadCursor(nullptr, IDC_WAIT);
-    windowClass.lpszClassName = kClassName;
-    return RegisterClassExA(&windowClass) != 0;
+    return RegisterWindowClass(instance, kClassName, WindowProc, 0, 0, LoadCursor(nullptr, IDC_WAIT));
 }
 
 }  // namespace busy_ring

@@ -25,36 +25,14 @@ constexpr UINT_PTR kEditorSubclass = 1;
 
 bool FarmGrid::Register(HINSTANCE instance)
 {
-    WNDCLASSEXA windowClass = {};
-    windowClass.cbSize = sizeof(windowClass);
-    windowClass.style = CS_DBLCLKS;
-    windowClass.lpfnWndProc = WindowProc;
-    windowClass.hInstance = instance;
-    windowClass.hCursor = LoadCursor(nullptr, IDC_ARROW);
-    windowClass.lpszClassName = kClassName;
-    return RegisterClassExA(&windowClass) != 0;
+    return RegisterWindowClass(instance, kClassName, WindowBinding<FarmGrid>::ControlProc, CS_DBLCLKS);
 }
 
-FarmGrid* FarmGrid::From(HWND window)
+FarmGrid::FarmGrid(HWND window)
+    : Window(window),
+      rows_(LoadText(IDS_GRID_FARM), LoadText(IDS_GRID_KEY)),
+      linePen_(CreatePen(PS_SOLID, 1, kLineColor))
 {
-    return reinterpret_cast<FarmGrid*>(GetWindowLongPtrA(window, GWLP_USERDATA));
-}
-
-FarmGrid::FarmGrid(HWND window) : window_(window), rows_(LoadText(IDS_GRID_FARM), LoadText(IDS_GRID_KEY)) {}
-
-LRESULT CALLBACK FarmGrid::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    if (message == WM_NCCREATE) {
-        // The window owns its grid: released here, taken back on WM_NCDESTROY.
-        SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(std::make_unique<FarmGrid>(window).release()));
-    }
-    FarmGrid* grid = From(window);
-    if (message == WM_NCDESTROY) {
-        std::unique_ptr<FarmGrid> owned(grid);
-        SetWindowLongPtrA(window, GWLP_USERDATA, 0);
-        return DefWindowProcA(window, message, wParam, lParam);
-    }
-    return grid ? grid->Handle(message, wParam, lParam) : DefWindowProcA(window, message, wParam, lParam);
 }
 
 void FarmGrid::Refresh()
@@ -234,13 +212,10 @@ void FarmGrid::PaintCell(HDC dc, const RECT& cell, const std::string& text, bool
     if (fixed) {
         DrawEdge(dc, &edge, BDR_RAISEDINNER, BF_RECT);
     } else {
-        HPEN pen = CreatePen(PS_SOLID, 1, kLineColor);
-        HGDIOBJ old = SelectObject(dc, pen);
+        const SelectedObject pen(dc, linePen_.get());
         MoveToEx(dc, cell.left, cell.bottom - 1, nullptr);
         LineTo(dc, cell.right - 1, cell.bottom - 1);
         LineTo(dc, cell.right - 1, cell.top - 1);
-        SelectObject(dc, old);
-        DeleteObject(pen);
     }
     RECT textRect = {cell.left + kTextPadding, cell.top, cell.right - kTextPadding, cell.bottom};
     SetTextColor(dc, foreground);
@@ -253,7 +228,7 @@ void FarmGrid::Paint(HDC dc, const RECT& client)
 {
     SetBkColor(dc, GetSysColor(COLOR_WINDOW));
     ExtTextOutA(dc, 0, 0, ETO_OPAQUE, &client, nullptr, 0, nullptr);
-    HGDIOBJ oldFont = SelectObject(dc, font_ ? font_ : GetStockObject(DEFAULT_GUI_FONT));
+    const SelectedObject font(dc, font_ ? font_ : GetStockObject(DEFAULT_GUI_FONT));
     const int lastRow = std::min(rows_.RowCount() - 1, topRow_ + VisibleRows());
     for (int row = 0; row <= lastRow; row = row == 0 ? topRow_ : row + 1) {
         for (int column = 0; column < GridRows::kColumns; ++column) {
@@ -262,7 +237,6 @@ void FarmGrid::Paint(HDC dc, const RECT& client)
                 PaintCell(dc, cell, rows_.Cell(column, row), row == 0 || column == 0, row);
         }
     }
-    SelectObject(dc, oldFont);
 }
 
 std::string FarmGrid::AllText() const
@@ -273,10 +247,135 @@ std::string FarmGrid::AllText() const
     return text;
 }
 
+void FarmGrid::OnPaint()
+{
+    const PaintDc dc(window_);
+    RECT client;
+    GetClientRect(window_, &client);
+    // Drawn off screen first, so rows do not flicker while the list repaints.
+    const MemoryDc memory(CreateCompatibleDC(dc.get()));
+    const GdiObject bitmap(CreateCompatibleBitmap(dc.get(), client.right, client.bottom));
+    const SelectedObject selected(memory.get(), bitmap.get());
+    Paint(memory.get(), client);
+    BitBlt(dc.get(), 0, 0, client.right, client.bottom, memory.get(), 0, 0, SRCCOPY);
+}
+
+// The cells, tab-separated, one line per row: lets other programs read the grid.
+LRESULT FarmGrid::OnGetText(WPARAM size, LPARAM buffer) const
+{
+    const std::string text = AllText();
+    if (size == 0)
+        return 0;
+    const size_t count = std::min(text.size(), static_cast<size_t>(size) - 1);
+    std::copy_n(text.data(), count, reinterpret_cast<char*>(buffer));
+    reinterpret_cast<char*>(buffer)[count] = '\0';
+    return static_cast<LRESULT>(count);
+}
+
+bool FarmGrid::OnSetCursor(LPARAM lParam)
+{
+    if (LOWORD(lParam) != HTCLIENT)
+        return false;
+    POINT point;
+    GetCursorPos(&point);
+    ScreenToClient(window_, &point);
+    if (resizing_ < 0 && (point.y >= kHeaderHeight || ColumnBorderAt(point.x) < 0))
+        return false;
+    SetCursor(LoadCursor(nullptr, IDC_SIZEWE));
+    return true;
+}
+
+void FarmGrid::OnButtonDown(int x, int y, bool doubleClick)
+{
+    EndEdit(true);
+    SetFocus(window_);
+    if (y < kHeaderHeight) {
+        resizing_ = ColumnBorderAt(x);
+        if (resizing_ >= 0)
+            SetCapture(window_);
+        return;
+    }
+    const int row = topRow_ + (y - kHeaderHeight) / kRowHeight;
+    if (row >= rows_.RowCount())
+        return;
+    const bool again = row == currentRow_;
+    Select(row);
+    // A click on the selected key, or a double click, opens the editor.
+    if (x >= widths_[0] && x < widths_[0] + widths_[1] && (again || doubleClick))
+        BeginEdit(nullptr);
+}
+
+void FarmGrid::OnMouseMove(int x)
+{
+    if (resizing_ < 0)
+        return;
+    const int left = resizing_ == 0 ? 0 : widths_[0];
+    widths_[resizing_] = std::max(kMinColumnWidth, x - left);
+    InvalidateRect(window_, nullptr, TRUE);
+}
+
+void FarmGrid::OnButtonUp()
+{
+    if (resizing_ >= 0) {
+        resizing_ = -1;
+        ReleaseCapture();
+    }
+}
+
+void FarmGrid::OnScroll(WORD request, WORD thumb)
+{
+    int top = topRow_;
+    switch (request) {
+    case SB_LINEUP: --top; break;
+    case SB_LINEDOWN: ++top; break;
+    case SB_PAGEUP: top -= VisibleRows(); break;
+    case SB_PAGEDOWN: top += VisibleRows(); break;
+    case SB_THUMBTRACK:
+    case SB_THUMBPOSITION: top = thumb + 1; break;
+    case SB_TOP: top = 1; break;
+    case SB_BOTTOM: top = rows_.RowCount(); break;
+    }
+    ScrollTo(top);
+}
+
+// Enter opens the editor rather than pressing a dialog button.
+LRESULT FarmGrid::OnGetDlgCode(LPARAM lParam) const
+{
+    const auto* pending = reinterpret_cast<const MSG*>(lParam);
+    if (pending && pending->message == WM_KEYDOWN && pending->wParam == VK_RETURN)
+        return DLGC_WANTARROWS | DLGC_WANTCHARS | DLGC_WANTMESSAGE;
+    return DLGC_WANTARROWS | DLGC_WANTCHARS;
+}
+
+bool FarmGrid::OnKeyDown(WPARAM key)
+{
+    switch (key) {
+    case VK_UP: Select(currentRow_ - 1); return true;
+    case VK_DOWN: Select(currentRow_ + 1); return true;
+    case VK_PRIOR: Select(currentRow_ - VisibleRows()); return true;
+    case VK_NEXT: Select(currentRow_ + VisibleRows()); return true;
+    case VK_HOME: Select(1); return true;
+    case VK_END: Select(rows_.RowCount() - 1); return true;
+    case VK_F2:
+    case VK_RETURN: BeginEdit(nullptr); return true;
+    }
+    return false;
+}
+
+// Typing over a selected key replaces it, as in a spreadsheet.
+void FarmGrid::OnChar(WPARAM character)
+{
+    if (character >= ' ') {
+        const std::string typed(1, static_cast<char>(character));
+        BeginEdit(&typed);
+    }
+}
+
 LRESULT FarmGrid::Handle(UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
     case WM_CREATE:
+    case WM_SIZE:
         UpdateScrollBar();
         return 0;
     case WM_SETFONT:
@@ -288,37 +387,12 @@ LRESULT FarmGrid::Handle(UINT message, WPARAM wParam, LPARAM lParam)
         return reinterpret_cast<LRESULT>(font_);
     case WM_GETTEXTLENGTH:
         return static_cast<LRESULT>(AllText().size());
-    case WM_GETTEXT: {
-        // The cells, tab-separated, one line per row: lets other programs read the grid.
-        const std::string text = AllText();
-        if (wParam == 0)
-            return 0;
-        const size_t count = std::min(text.size(), static_cast<size_t>(wParam) - 1);
-        std::copy_n(text.data(), count, reinterpret_cast<char*>(lParam));
-        reinterpret_cast<char*>(lParam)[count] = '\0';
-        return static_cast<LRESULT>(count);
-    }
+    case WM_GETTEXT:
+        return OnGetText(wParam, lParam);
     case WM_ERASEBKGND:
         return 1;
-    case WM_PAINT: {
-        PAINTSTRUCT paint;
-        HDC dc = BeginPaint(window_, &paint);
-        RECT client;
-        GetClientRect(window_, &client);
-        // Drawn off screen first, so rows do not flicker while the list repaints.
-        HDC memory = CreateCompatibleDC(dc);
-        HBITMAP bitmap = CreateCompatibleBitmap(dc, client.right, client.bottom);
-        HGDIOBJ old = SelectObject(memory, bitmap);
-        Paint(memory, client);
-        BitBlt(dc, 0, 0, client.right, client.bottom, memory, 0, 0, SRCCOPY);
-        SelectObject(memory, old);
-        DeleteObject(bitmap);
-        DeleteDC(memory);
-        EndPaint(window_, &paint);
-        return 0;
-    }
-    case WM_SIZE:
-        UpdateScrollBar();
+    case WM_PAINT:
+        OnPaint();
         return 0;
     case WM_ENABLE:
         if (!wParam)
@@ -330,93 +404,33 @@ LRESULT FarmGrid::Handle(UINT message, WPARAM wParam, LPARAM lParam)
         InvalidateRect(window_, nullptr, TRUE);
         return 0;
     case WM_GETDLGCODE:
-        // Enter opens the editor rather than pressing a dialog button.
-        if (lParam && reinterpret_cast<const MSG*>(lParam)->message == WM_KEYDOWN &&
-            reinterpret_cast<const MSG*>(lParam)->wParam == VK_RETURN)
-            return DLGC_WANTARROWS | DLGC_WANTCHARS | DLGC_WANTMESSAGE;
-        return DLGC_WANTARROWS | DLGC_WANTCHARS;
-    case WM_VSCROLL: {
-        int top = topRow_;
-        switch (LOWORD(wParam)) {
-        case SB_LINEUP: --top; break;
-        case SB_LINEDOWN: ++top; break;
-        case SB_PAGEUP: top -= VisibleRows(); break;
-        case SB_PAGEDOWN: top += VisibleRows(); break;
-        case SB_THUMBTRACK:
-        case SB_THUMBPOSITION: top = HIWORD(wParam) + 1; break;
-        case SB_TOP: top = 1; break;
-        case SB_BOTTOM: top = rows_.RowCount(); break;
-        }
-        ScrollTo(top);
+        return OnGetDlgCode(lParam);
+    case WM_VSCROLL:
+        OnScroll(LOWORD(wParam), HIWORD(wParam));
         return 0;
-    }
     case WM_MOUSEWHEEL:
         ScrollTo(topRow_ - GET_WHEEL_DELTA_WPARAM(wParam) / WHEEL_DELTA);
         return 0;
     case WM_SETCURSOR:
-        if (LOWORD(lParam) == HTCLIENT) {
-            POINT point;
-            GetCursorPos(&point);
-            ScreenToClient(window_, &point);
-            if (resizing_ >= 0 || (point.y < kHeaderHeight && ColumnBorderAt(point.x) >= 0)) {
-                SetCursor(LoadCursor(nullptr, IDC_SIZEWE));
-                return TRUE;
-            }
-        }
+        if (OnSetCursor(lParam))
+            return TRUE;
         break;
     case WM_LBUTTONDOWN:
-    case WM_LBUTTONDBLCLK: {
-        const int x = GET_X_LPARAM(lParam);
-        const int y = GET_Y_LPARAM(lParam);
-        EndEdit(true);
-        SetFocus(window_);
-        if (y < kHeaderHeight) {
-            resizing_ = ColumnBorderAt(x);
-            if (resizing_ >= 0)
-                SetCapture(window_);
-            return 0;
-        }
-        const int row = topRow_ + (y - kHeaderHeight) / kRowHeight;
-        if (row >= rows_.RowCount())
-            return 0;
-        const bool again = row == currentRow_;
-        Select(row);
-        // A click on the selected key, or a double click, opens the editor.
-        if (x >= widths_[0] && x < widths_[0] + widths_[1] && (again || message == WM_LBUTTONDBLCLK))
-            BeginEdit(nullptr);
+    case WM_LBUTTONDBLCLK:
+        OnButtonDown(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam), message == WM_LBUTTONDBLCLK);
         return 0;
-    }
     case WM_MOUSEMOVE:
-        if (resizing_ >= 0) {
-            const int left = resizing_ == 0 ? 0 : widths_[0];
-            widths_[resizing_] = std::max(kMinColumnWidth, GET_X_LPARAM(lParam) - left);
-            InvalidateRect(window_, nullptr, TRUE);
-        }
+        OnMouseMove(GET_X_LPARAM(lParam));
         return 0;
     case WM_LBUTTONUP:
-        if (resizing_ >= 0) {
-            resizing_ = -1;
-            ReleaseCapture();
-        }
+        OnButtonUp();
         return 0;
     case WM_KEYDOWN:
-        switch (wParam) {
-        case VK_UP: Select(currentRow_ - 1); return 0;
-        case VK_DOWN: Select(currentRow_ + 1); return 0;
-        case VK_PRIOR: Select(currentRow_ - VisibleRows()); return 0;
-        case VK_NEXT: Select(currentRow_ + VisibleRows()); return 0;
-        case VK_HOME: Select(1); return 0;
-        case VK_END: Select(rows_.RowCount() - 1); return 0;
-        case VK_F2:
-        case VK_RETURN: BeginEdit(nullptr); return 0;
-        }
+        if (OnKeyDown(wParam))
+            return 0;
         break;
     case WM_CHAR:
-        // Typing over a selected key replaces it, as in a spreadsheet.
-        if (wParam >= ' ') {
-            const std::string typed(1, static_cast<char>(wParam));
-            BeginEdit(&typed);
-        }
+        OnChar(wParam);
         return 0;
     }
     return DefWindowProcA(window_, message, wParam, lParam);

@@ -3,19 +3,19 @@
 #pragma once
 
 #include "app/grid_rows.h"
+#include "app/window.h"
+#include "util/handles.h"
 
 #include <windows.h>
 
-#include <memory>
-
-class FarmGrid {
+class FarmGrid : public Window {
 public:
     static constexpr char kClassName[] = "KvFarmGrid";
 
     // Registers the window class; the dialog template creates the control by that name.
     static bool Register(HINSTANCE instance);
     // The grid behind a control of this class.
-    static FarmGrid* From(HWND window);
+    static FarmGrid* From(HWND window) { return WindowBinding<FarmGrid>::From(window); }
 
     GridRows& Rows() { return rows_; }
     // Shows changed rows.
@@ -26,17 +26,33 @@ public:
     explicit FarmGrid(HWND window);
 
 private:
-    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    friend struct WindowBinding<FarmGrid>;
     static LRESULT CALLBACK EditorProc(HWND editor, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
                                        DWORD_PTR data);
     LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
 
+    // Painting.
+    void OnPaint();
+    LRESULT OnGetText(WPARAM size, LPARAM buffer) const;
     void Paint(HDC dc, const RECT& client);
     void PaintCell(HDC dc, const RECT& cell, const std::string& text, bool fixed, int row);
     int VisibleRows() const;
     int RowTop(int row) const;
     bool CellRect(int column, int row, RECT& rect) const;
     int ColumnBorderAt(int x) const;
+
+    // Mouse and scroll bar.
+    bool OnSetCursor(LPARAM lParam);
+    void OnButtonDown(int x, int y, bool doubleClick);
+    void OnMouseMove(int x);
+    void OnButtonUp();
+    void OnScroll(WORD request, WORD thumb);
+
+    // Keyboard.
+    LRESULT OnGetDlgCode(LPARAM lParam) const;
+    bool OnKeyDown(WPARAM key);
+    void OnChar(WPARAM character);
+
     void UpdateScrollBar();
     void ScrollTo(int topRow);
     void Select(int row);
@@ -44,7 +60,6 @@ private:
     void EndEdit(bool keep);
     std::string AllText() const;
 
-    HWND window_;
     HWND editor_ = nullptr;
     int editRow_ = 0;
     HFONT font_ = nullptr;
@@ -53,4 +68,5 @@ private:
     int topRow_ = 1;
     int currentRow_ = 1;
     int resizing_ = -1;
+    GdiObject linePen_;
 };

@@ -38,9 +38,8 @@ GdiObject DerivedFont(HFONT base, int weight, int points, HWND window)
     GetObjectA(base, sizeof(font), &font);
     font.lfWeight = weight;
     if (points > 0) {
-        HDC dc = GetDC(window);
-        font.lfHeight = -MulDiv(points, GetDeviceCaps(dc, LOGPIXELSY), 72);
-        ReleaseDC(window, dc);
+        const WindowDc dc(window);
+        font.lfHeight = -MulDiv(points, GetDeviceCaps(dc.get(), LOGPIXELSY), 72);
     }
     return GdiObject(CreateFontIndirectA(&font));
 }
@@ -61,19 +60,12 @@ Tw_main::~Tw_main() = default;
 
 bool Tw_main::Create()
 {
-    WNDCLASSEXA windowClass = {};
-    windowClass.cbSize = sizeof(windowClass);
-    windowClass.lpfnWndProc = DefDlgProcA;
-    windowClass.cbWndExtra = DLGWINDOWEXTRA;
-    windowClass.hInstance = instance_;
-    windowClass.hCursor = LoadCursor(nullptr, IDC_ARROW);
-    windowClass.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
-    windowClass.lpszClassName = kClassName;
-    if (!RegisterClassExA(&windowClass) || !FarmGrid::Register(instance_) || !busy_ring::Register(instance_))
+    if (!RegisterWindowClass(instance_, kClassName, DefDlgProcA, 0, DLGWINDOWEXTRA, LoadCursor(nullptr, IDC_ARROW),
+                             GetSysColorBrush(COLOR_BTNFACE)) ||
+        !FarmGrid::Register(instance_) || !busy_ring::Register(instance_))
         return false;
-    window_ = CreateDialogParamA(instance_, MAKEINTRESOURCEA(IDD_MAIN), nullptr, DialogProc,
-                                 reinterpret_cast<LPARAM>(this));
-    if (!window_)
+    if (!CreateDialogParamA(instance_, MAKEINTRESOURCEA(IDD_MAIN), nullptr, WindowBinding<Tw_main>::DialogProc,
+                            reinterpret_cast<LPARAM>(this)))
         return false;
     ShowWindow(window_, SW_SHOW);
     UpdateWindow(window_);
@@ -91,16 +83,6 @@ int Tw_main::RunMessageLoop()
         }
     }
     return static_cast<int>(message.wParam);
-}
-
-INT_PTR CALLBACK Tw_main::DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    if (message == WM_INITDIALOG) {
-        SetWindowLongPtrA(window, DWLP_USER, lParam);
-        reinterpret_cast<Tw_main*>(lParam)->window_ = window;
-    }
-    auto* self = reinterpret_cast<Tw_main*>(GetWindowLongPtrA(window, DWLP_USER));
-    return self ? self->Handle(message, wParam, lParam) : FALSE;
 }
 
 FarmGrid& Tw_main::Grid() const
@@ -312,6 +294,48 @@ void Tw_main::FormClose()
     context_.UpdatedFarmList.clear();
 }
 
+INT_PTR Tw_main::OnColorStatic(HWND control, HDC dc)
+{
+    const int id = GetDlgCtrlID(control);
+    if (id == IDC_LBL_INFO)
+        SetTextColor(dc, kNavy);
+    else if (id == IDC_LABEL3 || id == IDC_LBL_DEBUGINFO_AKTIV)
+        SetTextColor(dc, kRed);
+    else
+        return FALSE;
+    SetBkMode(dc, TRANSPARENT);
+    return reinterpret_cast<INT_PTR>(GetSysColorBrush(COLOR_BTNFACE));
+}
+
+INT_PTR Tw_main::OnSetCursor()
+{
+    if (!waitCursor_)
+        return FALSE;
+    SetCursor(LoadCursor(nullptr, IDC_WAIT));
+    SetWindowLongPtrA(window_, DWLP_MSGRESULT, TRUE);
+    return TRUE;
+}
+
+// True for the controls whose commands the window handles.
+bool Tw_main::OnCommand(int id, int code)
+{
+    switch (id) {
+    case IDC_BTN_START:
+        if (code == BN_CLICKED)
+            btn_startClick();
+        return true;
+    case IDC_BTN_CLOSE:
+        if (code == BN_CLICKED)
+            btn_closeClick();
+        return true;
+    case IDC_LBL_INFO:
+        if (code == STN_DBLCLK)
+            lbl_infoDblClick();
+        return true;
+    }
+    return false;
+}
+
 INT_PTR Tw_main::Handle(UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
@@ -323,41 +347,12 @@ INT_PTR Tw_main::Handle(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_SIZE:
         OnSize();
         return TRUE;
-    case WM_CTLCOLORSTATIC: {
-        const int id = GetDlgCtrlID(reinterpret_cast<HWND>(lParam));
-        HDC dc = reinterpret_cast<HDC>(wParam);
-        if (id == IDC_LBL_INFO)
-            SetTextColor(dc, kNavy);
-        else if (id == IDC_LABEL3 || id == IDC_LBL_DEBUGINFO_AKTIV)
-            SetTextColor(dc, kRed);
-        else
-            return FALSE;
-        SetBkMode(dc, TRANSPARENT);
-        return reinterpret_cast<INT_PTR>(GetSysColorBrush(COLOR_BTNFACE));
-    }
+    case WM_CTLCOLORSTATIC:
+        return OnColorStatic(reinterpret_cast<HWND>(lParam), reinterpret_cast<HDC>(wParam));
     case WM_SETCURSOR:
-        if (waitCursor_) {
-            SetCursor(LoadCursor(nullptr, IDC_WAIT));
-            SetWindowLongPtrA(window_, DWLP_MSGRESULT, TRUE);
-            return TRUE;
-        }
-        return FALSE;
+        return OnSetCursor();
     case WM_COMMAND:
-        switch (LOWORD(wParam)) {
-        case IDC_BTN_START:
-            if (HIWORD(wParam) == BN_CLICKED)
-                btn_startClick();
-            return TRUE;
-        case IDC_BTN_CLOSE:
-            if (HIWORD(wParam) == BN_CLICKED)
-                btn_closeClick();
-            return TRUE;
-        case IDC_LBL_INFO:
-            if (HIWORD(wParam) == STN_DBLCLK)
-                lbl_infoDblClick();
-            return TRUE;
-        }
-        return FALSE;
+        return OnCommand(LOWORD(wParam), HIWORD(wParam)) ? TRUE : FALSE;
     case WM_DESTROY:
         PostQuitMessage(0);
         return TRUE;

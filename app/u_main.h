@@ -2,6 +2,7 @@
 #pragma once
 
 #include "app/update_run.h"
+#include "app/window.h"
 #include "update/u_context.h"
 #include "update/u_log.h"
 #include "util/handles.h"
@@ -12,7 +13,7 @@
 
 class FarmGrid;
 
-class Tw_main : public LogSink, private RunView {
+class Tw_main : public Window, public LogSink, private RunView {
 public:
     static constexpr char kClassName[] = "Tw_main";
 
@@ -32,8 +33,11 @@ public:
     void ShowPlainMessage(const std::string& text) override;
 
 private:
-    static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    friend struct WindowBinding<Tw_main>;
     INT_PTR Handle(UINT message, WPARAM wParam, LPARAM lParam);
+    INT_PTR OnColorStatic(HWND control, HDC dc);
+    INT_PTR OnSetCursor();
+    bool OnCommand(int id, int code);
 
     void SetUpControls();
     void FormCreate();
@@ -66,7 +70,6 @@ private:
     FarmGrid& Grid() const;
 
     HINSTANCE instance_;
-    HWND window_ = nullptr;
     UpdateContext context_;
     ScopedLogSink logSink_;
     GdiObject boldFont_;

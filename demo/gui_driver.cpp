@@ -279,22 +279,21 @@ COLORREF PixelAt(HWND window, int x, int y)
 {
     POINT point = {x, y};
     ClientToScreen(window, &point);
-    HDC screen = GetDC(nullptr);
-    const COLORREF color = GetPixel(screen, point.x, point.y);
-    ReleaseDC(nullptr, screen);
-    return color;
+    const WindowDc screen(nullptr);
+    return GetPixel(screen.get(), point.x, point.y);
 }
 
 bool SaveScreenshot(const std::string& path)
 {
     const int width = GetSystemMetrics(SM_CXSCREEN);
     const int height = GetSystemMetrics(SM_CYSCREEN);
-    HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
-    GdiObject bitmap(CreateCompatibleBitmap(screen, width, height));
-    HGDIOBJ old = SelectObject(memory, bitmap.get());
-    BitBlt(memory, 0, 0, width, height, screen, 0, 0, SRCCOPY);
-    SelectObject(memory, old);
+    const WindowDc screen(nullptr);
+    const MemoryDc memory(CreateCompatibleDC(screen.get()));
+    const GdiObject bitmap(CreateCompatibleBitmap(screen.get(), width, height));
+    {
+        const SelectedObject selected(memory.get(), bitmap.get());
+        BitBlt(memory.get(), 0, 0, width, height, screen.get(), 0, 0, SRCCOPY);
+    }
 
     BITMAPINFOHEADER header = {};
     header.biSize = sizeof(header);
@@ -305,10 +304,8 @@ bool SaveScreenshot(const std::string& path)
     header.biCompression = BI_RGB;
     const DWORD stride = (static_cast<DWORD>(width) * 3 + 3) & ~3u;
     std::string pixels(static_cast<size_t>(stride) * static_cast<size_t>(height), '\0');
-    const int lines = GetDIBits(memory, static_cast<HBITMAP>(bitmap.get()), 0, static_cast<UINT>(height),
+    const int lines = GetDIBits(memory.get(), static_cast<HBITMAP>(bitmap.get()), 0, static_cast<UINT>(height),
                                 pixels.data(), reinterpret_cast<BITMAPINFO*>(&header), DIB_RGB_COLORS);
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
     if (lines != height)
         return false;
 

@@ -101,6 +101,61 @@ using KernelHandle = UniqueHandle<KernelTraits>;
 using Module = UniqueHandle<ModuleTraits>;
 using GdiObject = UniqueHandle<GdiTraits>;
 
+struct MemoryDcTraits {
+    using Handle = HDC;
+    static Handle Invalid() { return nullptr; }
+    static bool Close(Handle h) { return DeleteDC(h) != 0; }
+};
+
+// A memory device context from CreateCompatibleDC.
+using MemoryDc = UniqueHandle<MemoryDcTraits>;
+
+// A window's (or, for null, the screen's) device context from GetDC, released when it goes.
+class WindowDc {
+public:
+    explicit WindowDc(HWND window) : window_(window), dc_(GetDC(window)) {}
+    ~WindowDc()
+    {
+        if (dc_)
+            ReleaseDC(window_, dc_);
+    }
+    WindowDc(const WindowDc&) = delete;
+    WindowDc& operator=(const WindowDc&) = delete;
+    HDC get() const { return dc_; }
+
+private:
+    HWND window_;
+    HDC dc_;
+};
+
+// BeginPaint and EndPaint for one WM_PAINT.
+class PaintDc {
+public:
+    explicit PaintDc(HWND window) : window_(window), dc_(BeginPaint(window, &paint_)) {}
+    ~PaintDc() { EndPaint(window_, &paint_); }
+    PaintDc(const PaintDc&) = delete;
+    PaintDc& operator=(const PaintDc&) = delete;
+    HDC get() const { return dc_; }
+
+private:
+    HWND window_;
+    PAINTSTRUCT paint_ = {};
+    HDC dc_;
+};
+
+// Selects a GDI object into a device context and puts the previous one back when it goes.
+class SelectedObject {
+public:
+    SelectedObject(HDC dc, HGDIOBJ object) : dc_(dc), previous_(SelectObject(dc, object)) {}
+    ~SelectedObject() { SelectObject(dc_, previous_); }
+    SelectedObject(const SelectedObject&) = delete;
+    SelectedObject& operator=(const SelectedObject&) = delete;
+
+private:
+    HDC dc_;
+    HGDIOBJ previous_;
+};
+
 // Owns one reference to a COM interface.
 template <typename T>
 class ComPtr {
@@ -159,8 +214,6 @@ public:
     }
     ComApartment(const ComApartment&) = delete;
     ComApartment& operator=(const ComApartment&) = delete;
-
-    bool ok() const { return SUCCEEDED(result_); }
 
 private:
     HRESULT result_;
