@@ -285,6 +285,25 @@ bool FarmGrid::OnSetCursor(LPARAM lParam)
     return true;
 }
 
+void FarmGrid::OnMouse(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONDBLCLK:
+        OnButtonDown(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam), message == WM_LBUTTONDBLCLK);
+        break;
+    case WM_MOUSEMOVE:
+        OnMouseMove(GET_X_LPARAM(lParam));
+        break;
+    case WM_LBUTTONUP:
+        OnButtonUp();
+        break;
+    case WM_MOUSEWHEEL:
+        ScrollTo(topRow_ - GET_WHEEL_DELTA_WPARAM(wParam) / WHEEL_DELTA);
+        break;
+    }
+}
+
 void FarmGrid::OnButtonDown(int x, int y, bool doubleClick)
 {
     EndEdit(true);
@@ -397,8 +416,7 @@ LRESULT FarmGrid::Handle(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_ENABLE:
         if (!wParam)
             EndEdit(true);
-        InvalidateRect(window_, nullptr, TRUE);
-        return 0;
+        [[fallthrough]];
     case WM_SETFOCUS:
     case WM_KILLFOCUS:
         InvalidateRect(window_, nullptr, TRUE);
@@ -408,22 +426,16 @@ LRESULT FarmGrid::Handle(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_VSCROLL:
         OnScroll(LOWORD(wParam), HIWORD(wParam));
         return 0;
-    case WM_MOUSEWHEEL:
-        ScrollTo(topRow_ - GET_WHEEL_DELTA_WPARAM(wParam) / WHEEL_DELTA);
-        return 0;
     case WM_SETCURSOR:
         if (OnSetCursor(lParam))
             return TRUE;
         break;
     case WM_LBUTTONDOWN:
     case WM_LBUTTONDBLCLK:
-        OnButtonDown(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam), message == WM_LBUTTONDBLCLK);
-        return 0;
     case WM_MOUSEMOVE:
-        OnMouseMove(GET_X_LPARAM(lParam));
-        return 0;
     case WM_LBUTTONUP:
-        OnButtonUp();
+    case WM_MOUSEWHEEL:
+        OnMouse(message, wParam, lParam);
         return 0;
     case WM_KEYDOWN:
         if (OnKeyDown(wParam))

@@ -43,6 +43,7 @@ private:
 
     // Mouse and scroll bar.
     bool OnSetCursor(LPARAM lParam);
+    void OnMouse(UINT message, WPARAM wParam, LPARAM lParam);
     void OnButtonDown(int x, int y, bool doubleClick);
     void OnMouseMove(int x);
     void OnButtonUp();

@@ -26,6 +26,24 @@ bool Fail(std::string& message, const std::string& text, bool log)
     return false;
 }
 
+// Copies the farm's file to the temp folder, where the check works on it.
+bool CopyForCheck(const std::string& cndFile, const std::string& tmpcndFile, const std::string& tmpname,
+                  std::string& message)
+{
+    LogDebug(FormatText(IDS_KC_DELETE_TMPCND, {tmpcndFile}));
+    if (FileExists(tmpcndFile) && !DeleteFileA(tmpcndFile.c_str()))
+        return Fail(message, FormatText(IDS_KC_TMPCND_LOCKED, {tmpcndFile}), true);
+    LogDebug(FormatText(IDS_KC_COPY, {cndFile, tmpcndFile}));
+    if (!CopyFileA(cndFile.c_str(), tmpcndFile.c_str(), TRUE))
+        return Fail(message, FormatText(IDS_KC_COPY_FAILED, {cndFile, tmpcndFile}), true);
+    LogDebug(LoadText(IDS_KC_ATTRIBUTES));
+    ClearFileAttributes(tmpcndFile);
+    LogDebug(FormatText(IDS_KC_DELETE_TMPNAME, {tmpname}));
+    if (FileExists(tmpname))
+        DeleteFileA(tmpname.c_str());
+    return true;
+}
+
 }  // namespace
 
 bool FIsRightKeyForFile(const UpdateContext& context, const std::string& farm, const std::string& cndFile,
@@ -36,19 +54,8 @@ bool FIsRightKeyForFile(const UpdateContext& context, const std::string& farm, c
     const TempFileGuard cleanup{tmpname, tmpcndFile};
 
     LogDebug(LoadText(IDS_KC_BEGIN));
-    LogDebug(FormatText(IDS_KC_DELETE_TMPCND, {tmpcndFile}));
-    if (FileExists(tmpcndFile) && !DeleteFileA(tmpcndFile.c_str()))
-        return Fail(message, FormatText(IDS_KC_TMPCND_LOCKED, {tmpcndFile}), true);
-
-    LogDebug(FormatText(IDS_KC_COPY, {cndFile, tmpcndFile}));
-    if (!CopyFileA(cndFile.c_str(), tmpcndFile.c_str(), TRUE))
-        return Fail(message, FormatText(IDS_KC_COPY_FAILED, {cndFile, tmpcndFile}), true);
-    LogDebug(LoadText(IDS_KC_ATTRIBUTES));
-    ClearFileAttributes(tmpcndFile);
-    LogDebug(FormatText(IDS_KC_DELETE_TMPNAME, {tmpname}));
-    if (FileExists(tmpname))
-        DeleteFileA(tmpname.c_str());
-
+    if (!CopyForCheck(cndFile, tmpcndFile, tmpname, message))
+        return false;
     if (!FileExists(context.UpdatePath + names::kPbfLibrary))
         return Fail(message, LoadText(IDS_KC_NO_LIBRARY), true);
     LogDebug(LoadText(IDS_KC_LOAD));

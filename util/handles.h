@@ -63,52 +63,31 @@ struct RegKeyTraits {
     static bool Close(Handle h) { return RegCloseKey(h) == ERROR_SUCCESS; }
 };
 
-struct FindTraits {
+// Handle kinds whose close call returns nonzero on success, by their invalid value.
+template <typename H, BOOL(WINAPI* CloseCall)(H)>
+struct NullInvalidTraits {
+    using Handle = H;
+    static Handle Invalid() { return nullptr; }
+    static bool Close(Handle h) { return CloseCall(h) != 0; }
+};
+
+template <BOOL(WINAPI* CloseCall)(HANDLE)>
+struct MinusOneInvalidTraits {
     using Handle = HANDLE;
     static Handle Invalid() { return INVALID_HANDLE_VALUE; }
-    static bool Close(Handle h) { return FindClose(h) != 0; }
-};
-
-struct FileTraits {
-    using Handle = HANDLE;
-    static Handle Invalid() { return INVALID_HANDLE_VALUE; }
-    static bool Close(Handle h) { return CloseHandle(h) != 0; }
-};
-
-// Process, thread and other kernel handles that use NULL as their invalid value.
-struct KernelTraits {
-    using Handle = HANDLE;
-    static Handle Invalid() { return nullptr; }
-    static bool Close(Handle h) { return CloseHandle(h) != 0; }
-};
-
-struct ModuleTraits {
-    using Handle = HMODULE;
-    static Handle Invalid() { return nullptr; }
-    static bool Close(Handle h) { return FreeLibrary(h) != 0; }
-};
-
-struct GdiTraits {
-    using Handle = HGDIOBJ;
-    static Handle Invalid() { return nullptr; }
-    static bool Close(Handle h) { return DeleteObject(h) != 0; }
+    static bool Close(Handle h) { return CloseCall(h) != 0; }
 };
 
 using RegKey = UniqueHandle<RegKeyTraits>;
-using FindHandle = UniqueHandle<FindTraits>;
-using FileHandle = UniqueHandle<FileTraits>;
-using KernelHandle = UniqueHandle<KernelTraits>;
-using Module = UniqueHandle<ModuleTraits>;
-using GdiObject = UniqueHandle<GdiTraits>;
-
-struct MemoryDcTraits {
-    using Handle = HDC;
-    static Handle Invalid() { return nullptr; }
-    static bool Close(Handle h) { return DeleteDC(h) != 0; }
-};
+using FindHandle = UniqueHandle<MinusOneInvalidTraits<FindClose>>;
+using FileHandle = UniqueHandle<MinusOneInvalidTraits<CloseHandle>>;
+// Process, thread and other kernel handles that use NULL as their invalid value.
+using KernelHandle = UniqueHandle<NullInvalidTraits<HANDLE, CloseHandle>>;
+using Module = UniqueHandle<NullInvalidTraits<HMODULE, FreeLibrary>>;
+using GdiObject = UniqueHandle<NullInvalidTraits<HGDIOBJ, DeleteObject>>;
 
 // A memory device context from CreateCompatibleDC.
-using MemoryDc = UniqueHandle<MemoryDcTraits>;
+using MemoryDc = UniqueHandle<NullInvalidTraits<HDC, DeleteDC>>;
 
 // A window's (or, for null, the screen's) device context from GetDC, released when it goes.
 class WindowDc {
