@@ -91,7 +91,6 @@ void ReadUpdateSettings(UpdateContext& context)
         context.HasProgramFiles = true;
     context.ReplacePlausi = IniFlag(ini, names::kReplacePlausiKey);
     context.DeleteAppData = IniFlag(ini, names::kDeleteAppDataKey);
-    context.RestructureFolders = true;
     const std::string catalog = context.UpdatePath + names::kCatalogCsv;
     context.UpdateDataCsvs = FileExists(catalog);
     if (context.UpdateDataCsvs)
@@ -112,23 +111,23 @@ void ReadInstalledVersions(UpdateContext& context)
 
 StartupResult FillUpdateContext(UpdateContext& context, const std::string& exePath)
 {
-    int step = 2;
+    StartupStep step = StartupStep::ClearLists;
     try {
         context.CatalogList.clear();
         context.UpdatedFarmList.clear();
-        step = 3;
+        step = StartupStep::DebugSwitch;
         ReadDebugSwitch(context);
-        step = 4;
+        step = StartupStep::UpdateFolder;
         context.UpdatePath = exePath.substr(0, exePath.find_last_of('\\') + 1);
-        step = 5;
+        step = StartupStep::ProgramFolder;
         ReadProgramPath(context);
-        step = 6;
+        step = StartupStep::AppDataFolder;
         context.AppDataPath = GetSpecialFolderPath(names::kCsidlAppData);
-        step = 7;
+        step = StartupStep::TempFolder;
         context.TempPath = TempFolder();
-        step = 8;
+        step = StartupStep::UpdateSettings;
         ReadUpdateSettings(context);
-        step = 10;
+        step = StartupStep::Versions;
         ReadInstalledVersions(context);
     } catch (const StartupError& error) {
         return StartupResult{step, error.what()};

@@ -14,17 +14,30 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// The steps that fill the context, in their order.
+enum class StartupStep {
+    ClearLists,
+    DebugSwitch,
+    UpdateFolder,
+    ProgramFolder,
+    AppDataFolder,
+    TempFolder,
+    UpdateSettings,
+    Versions,
+    None,
+};
+
 struct StartupResult {
-    // The step whose error stopped start-up; 0 when every step ran.
-    int stoppedAtStep = 0;
+    // The step whose error stopped start-up; None when every step ran.
+    StartupStep stoppedAt = StartupStep::None;
     std::string error;
 
     // Whether the step ran to its end.
-    bool Passed(int step) const { return stoppedAtStep == 0 || step < stoppedAtStep; }
+    bool Passed(StartupStep step) const { return step < stoppedAt; }
 };
 
-// Start-up steps 2 to 8 and 10 for the tool started from exePath. An error stops the sequence;
-// the fields set so far keep their values.
+// Fills the context for the tool started from exePath, step by step. An error stops the
+// sequence; the fields set so far keep their values.
 StartupResult FillUpdateContext(UpdateContext& context, const std::string& exePath);
 
 // Reads the catalogue prefixes (characters 6 to 12 of each non-blank line) into the list.

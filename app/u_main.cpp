@@ -135,14 +135,14 @@ void Tw_main::FormCreate()
 
     const StartupResult startup = FillUpdateContext(context_, OwnExecutablePath());
     std::string error = startup.error;
-    if (startup.Passed(8) && !IsGridShown(context_)) {
+    if (startup.Passed(StartupStep::UpdateSettings) && !IsGridShown(context_)) {
         Show(IDC_S_GRID, false);
         Show(IDC_LABEL4, false);
         SetText(IDC_LABEL3, LoadText(IDS_HINT_PATHS_ONLY));
     }
-    if (startup.Passed(8))
+    if (startup.Passed(StartupStep::UpdateSettings))
         SetText(IDC_LBL_QUELLE, context_.UpdatePath);
-    if (startup.Passed(10)) {
+    if (startup.Passed(StartupStep::Versions)) {
         SetText(IDC_LBL_TMP, context_.TempPath);
         try {
             if (!context_.ProgramPath.empty()) {

@@ -40,7 +40,7 @@ protected:
 TEST_F(StartupTest, FoldersComeFromTheExecutableRegistryAndShell)
 {
     const StartupResult result = Fill();
-    EXPECT_EQ(result.stoppedAtStep, 0) << result.error;
+    EXPECT_EQ(result.stoppedAt, StartupStep::None) << result.error;
     EXPECT_EQ(context_.UpdatePath, update_);
     EXPECT_EQ(context_.ProgramPath, install_ + "\\");
     ASSERT_FALSE(context_.AppDataPath.empty());
@@ -61,12 +61,12 @@ TEST_F(StartupTest, AppPathIsTrimmedAndAlwaysGetsABackslash)
 TEST_F(StartupTest, MissingOrBlankAppPathMeansNotInstalled)
 {
     SetUserString(kProduct, "AppPath", "   ");
-    EXPECT_EQ(Fill().stoppedAtStep, 0);
+    EXPECT_EQ(Fill().stoppedAt, StartupStep::None);
     EXPECT_EQ(context_.ProgramPath, "");
 
     DeleteUserKey(kProduct);
     context_.ProgramPath = "stale";
-    EXPECT_EQ(Fill().stoppedAtStep, 0);
+    EXPECT_EQ(Fill().stoppedAt, StartupStep::None);
     EXPECT_EQ(context_.ProgramPath, "");
     EXPECT_FALSE(context_.RestructureFolders) << "no installation, no old-layout scan";
 }
@@ -75,24 +75,24 @@ TEST_F(StartupTest, WrongRegistryTypesStopStartUpAtTheirStep)
 {
     SetUserDword(kProduct, "AppPath", 1);
     StartupResult result = Fill();
-    EXPECT_EQ(result.stoppedAtStep, 5);
+    EXPECT_EQ(result.stoppedAt, StartupStep::ProgramFolder);
     EXPECT_EQ(result.error, "Ung\xFCltiger Datentyp f\xFCr 'AppPath' im Registrierungsschl\xFC" "ssel "
                             "HKEY_CURRENT_USER\\SOFTWARE\\Orvalis GmbH\\Kolvano.");
     EXPECT_EQ(context_.UpdatePath, update_) << "earlier steps keep their values";
     EXPECT_TRUE(context_.TempPath.empty()) << "later steps do not run";
-    EXPECT_FALSE(result.Passed(5));
-    EXPECT_TRUE(result.Passed(4));
+    EXPECT_FALSE(result.Passed(StartupStep::ProgramFolder));
+    EXPECT_TRUE(result.Passed(StartupStep::UpdateFolder));
 
     SetUserString(kDeveloper, "ShowUpdateDebugInfo", "1");
     context_ = UpdateContext{};
     result = Fill();
-    EXPECT_EQ(result.stoppedAtStep, 3);
+    EXPECT_EQ(result.stoppedAt, StartupStep::DebugSwitch);
     EXPECT_TRUE(context_.UpdatePath.empty());
 }
 
 TEST_F(StartupTest, DebugSwitchIsOnOnlyForTheValueOne)
 {
-    EXPECT_EQ(Fill().stoppedAtStep, 0);
+    EXPECT_EQ(Fill().stoppedAt, StartupStep::None);
     EXPECT_FALSE(context_.DebugInfo) << "no developer key";
     SetUserDword(kDeveloper, "ShowUpdateDebugInfo", 1);
     Fill();
@@ -188,7 +188,7 @@ TEST_F(StartupTest, CatalogueListKeepsEachPrefixOnce)
                    "xy\r\n"           // and another: an empty text is never found
                    "key=\"A\"\r\n");
     const StartupResult result = Fill();
-    EXPECT_EQ(result.stoppedAtStep, 0) << result.error;
+    EXPECT_EQ(result.stoppedAt, StartupStep::None) << result.error;
     EXPECT_TRUE(context_.UpdateDataCsvs);
     EXPECT_EQ(context_.CatalogList, (std::vector<std::string>{"D40X0U2", "D40X0U3", "", "", "A\""}));
     EXPECT_TRUE(IsGridShown(context_));

@@ -18,7 +18,8 @@ constexpr size_t kVersionLength = 13;
 constexpr size_t kNameStart = 15;
 constexpr size_t kMaxName = 255;
 
-// The document name: from position 16, at most 255 characters, without the end mark.
+// The document name: from index kNameStart, behind the version field and its separator, at
+// most 255 characters, without the end mark.
 std::string DocumentName(const std::string& line)
 {
     if (line.size() <= kNameStart)
