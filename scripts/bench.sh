@@ -20,5 +20,5 @@ wine_env "$build"
 trap wine_stop EXIT
 wine_start
 
-wine "$build/tests/data_bench.exe" "$farms" "$files" "$size" </dev/null
-wine "$build/tests/data_bench.exe" --peak "$peak" </dev/null
+wine "$build/bin/data_bench.exe" "$farms" "$files" "$size" </dev/null
+wine "$build/bin/data_bench.exe" --peak "$peak" </dev/null

@@ -22,6 +22,7 @@ protected:
     std::string TempCopy() const { return scratch_.context.TempPath + "DATEN_CSV.CND"; }
     std::string TempPlain() const { return scratch_.context.TempPath + "DATEN_CSV.TXT"; }
 
+    RegistryScratch registry_;
     ScratchContext scratch_;
     DemoFarm farm_{"BNR276001", "4711_1_1", "geheim 1", "Antrag"};
     std::string dataFile_;

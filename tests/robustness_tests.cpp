@@ -121,68 +121,84 @@ bool Contains(const Lines& lines, const std::string& part)
     return false;
 }
 
+// A test name from the row's description: its letters and digits, each word capitalised.
+std::string RowName(const testing::TestParamInfo<Row>& info)
+{
+    std::string name;
+    bool wordStart = true;
+    for (const char c : std::string(info.param.what)) {
+        const bool alnum = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+        if (alnum)
+            name += wordStart && c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+        wordStart = !alnum;
+    }
+    return name;
+}
+
+class Robustness : public testing::TestWithParam<Row> {};
+
 }  // namespace
 
-TEST(Robustness, SpoiledInstallationsEndCleanly)
+TEST_P(Robustness, SpoiledInstallationEndsCleanly)
 {
-    for (const Row& row : kRows) {
-        SCOPED_TRACE(row.what);
-        RegistryScratch registry;
-        ShortcutScratch shortcuts;
-        ScratchFolder scratch;
-        if (!row.subfolder.empty()) {
-            ASSERT_EQ(SHCreateDirectoryExA(nullptr, (scratch.path() + row.subfolder).c_str(), nullptr), ERROR_SUCCESS);
-        }
-        DemoInstallation demo(scratch.path() + row.subfolder, BinFolder());
-        demo.Register();
-        demo.ShipTool();
-        demo.ShipCopy(FixtureFolder() + "version_7_0_2_2.exe", "kolvano3.exe");
-        demo.InstallCopy(FixtureFolder() + "version_7_0_1_0.exe", "kolvano3.exe");
-        demo.ShipFile("KATALOGE4UPDATE.CSV", DemoCatalog());
-        for (const DemoFarm& farm : kFarms)
-            demo.AddFarm(farm, DemoDataCsv(farm));
-        if (row.spoil)
-            row.spoil(demo);
-        std::vector<std::optional<std::string>> before;
-        for (const DemoFarm& farm : kFarms)
-            before.push_back(Plain(FarmCsv(demo, farm) + "CSV_ALL_DAT.CND", farm.key));
-
-        GuiDriver tool;
-        ASSERT_TRUE(tool.Start(demo.ToolPath()));
-        if (!row.startupBox.empty()) {
-            const auto box = tool.WaitForMessageBox();
-            ASSERT_TRUE(box.has_value());
-            EXPECT_NE(box->text.find(row.startupBox), std::string::npos) << box->text;
-            tool.PressOk(*box);
-        }
-        ASSERT_TRUE(tool.WaitVisible());
-        const Lines boxes = tool.RunUpdate();
-        if (row.runBox.empty()) {
-            EXPECT_TRUE(boxes.empty()) << (boxes.empty() ? "" : boxes[0]);
-        } else {
-            EXPECT_TRUE(boxes.size() == 1 && boxes[0].find(row.runBox) != std::string::npos)
-                << (boxes.empty() ? "no box" : boxes[0]);
-        }
-        if (!row.statusLine.empty()) {
-            EXPECT_TRUE(Contains(tool.ListLines(IDC_LISTBOX1), row.statusLine));
-        }
-        EXPECT_TRUE(tool.IsEnabled(IDC_BTN_CLOSE)) << "the window is usable again";
-        EXPECT_FALSE(tool.IsVisible(IDC_BUSY));
-        if (boxes != Lines{kSuccess}) {
-            EXPECT_TRUE(tool.IsEnabled(IDC_BTN_START)) << "Start can be pressed again";
-        }
-
-        // A farm file that was readable stays readable, with its old text or the updated one.
-        for (size_t i = 0; i < std::size(kFarms); ++i) {
-            if (!before[i])
-                continue;
-            const auto after = Plain(FarmCsv(demo, kFarms[i]) + "CSV_ALL_DAT.CND", kFarms[i].key);
-            ASSERT_TRUE(after.has_value()) << kFarms[i].FarmId();
-            EXPECT_TRUE(*after == *before[i] ||
-                        after->find("key=\"D40X0U2T2C13L18R1\"; value=\"7.00.02.02\"") != std::string::npos)
-                << kFarms[i].FarmId();
-        }
-        tool.Click(IDC_BTN_CLOSE);
-        EXPECT_TRUE(tool.WaitForExit().has_value());
+    const Row& row = GetParam();
+    RegistryScratch registry;
+    ShortcutScratch shortcuts;
+    ScratchFolder scratch;
+    if (!row.subfolder.empty()) {
+        ASSERT_EQ(SHCreateDirectoryExA(nullptr, (scratch.path() + row.subfolder).c_str(), nullptr), ERROR_SUCCESS);
     }
+    DemoInstallation demo(scratch.path() + row.subfolder, BinFolder());
+    demo.Register();
+    demo.ShipTool();
+    demo.ShipCopy(FixtureFolder() + "version_7_0_2_2.exe", "kolvano3.exe");
+    demo.InstallCopy(FixtureFolder() + "version_7_0_1_0.exe", "kolvano3.exe");
+    demo.ShipFile("KATALOGE4UPDATE.CSV", DemoCatalog());
+    for (const DemoFarm& farm : kFarms)
+        demo.AddFarm(farm, DemoDataCsv(farm));
+    if (row.spoil)
+        row.spoil(demo);
+    std::vector<std::optional<std::string>> before;
+    for (const DemoFarm& farm : kFarms)
+        before.push_back(Plain(FarmCsv(demo, farm) + "CSV_ALL_DAT.CND", farm.key));
+
+    GuiDriver tool;
+    ASSERT_TRUE(tool.Start(demo.ToolPath()));
+    if (!row.startupBox.empty()) {
+        const auto box = tool.WaitForMessageBox();
+        ASSERT_TRUE(box.has_value());
+        EXPECT_NE(box->text.find(row.startupBox), std::string::npos) << box->text;
+        tool.PressOk(*box);
+    }
+    ASSERT_TRUE(tool.WaitVisible());
+    const Lines boxes = tool.RunUpdate();
+    if (row.runBox.empty()) {
+        EXPECT_TRUE(boxes.empty()) << (boxes.empty() ? "" : boxes[0]);
+    } else {
+        EXPECT_TRUE(boxes.size() == 1 && boxes[0].find(row.runBox) != std::string::npos)
+            << (boxes.empty() ? "no box" : boxes[0]);
+    }
+    if (!row.statusLine.empty()) {
+        EXPECT_TRUE(Contains(tool.ListLines(IDC_LISTBOX1), row.statusLine));
+    }
+    EXPECT_TRUE(tool.IsEnabled(IDC_BTN_CLOSE)) << "the window is usable again";
+    EXPECT_FALSE(tool.IsVisible(IDC_BUSY));
+    if (boxes != Lines{kSuccess}) {
+        EXPECT_TRUE(tool.IsEnabled(IDC_BTN_START)) << "Start can be pressed again";
+    }
+
+    // A farm file that was readable stays readable, with its old text or the updated one.
+    for (size_t i = 0; i < std::size(kFarms); ++i) {
+        if (!before[i])
+            continue;
+        const auto after = Plain(FarmCsv(demo, kFarms[i]) + "CSV_ALL_DAT.CND", kFarms[i].key);
+        ASSERT_TRUE(after.has_value()) << kFarms[i].FarmId();
+        EXPECT_TRUE(*after == *before[i] ||
+                    after->find("key=\"D40X0U2T2C13L18R1\"; value=\"7.00.02.02\"") != std::string::npos)
+            << kFarms[i].FarmId();
+    }
+    tool.Click(IDC_BTN_CLOSE);
+    EXPECT_TRUE(tool.WaitForExit().has_value());
 }
+
+INSTANTIATE_TEST_SUITE_P(Spoiled, Robustness, testing::ValuesIn(kRows), RowName);

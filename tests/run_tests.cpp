@@ -56,6 +56,7 @@ protected:
             view_.rows.push_back(row);
     }
 
+    RegistryScratch registry_;
     ScratchContext scratch_;
     DemoInstallation demo_{scratch_.root.path(), BinFolder()};
     RecordingSink sink_;

@@ -24,11 +24,6 @@ namespace {
 
 const std::string kKey = "Benchmark-Schl\xFCssel";
 
-std::string BinFolder()
-{
-    return ExecutableFolder() + "..\\bin\\";
-}
-
 double Seconds()
 {
     LARGE_INTEGER now;
@@ -49,7 +44,7 @@ struct Installation {
         context.CatalogList = {"D40X0U5"};
         for (const std::string& folder : {root, context.UpdatePath, context.ProgramPath, context.TempPath})
             CreateFolder(folder);
-        CopyFileA((BinFolder() + "pbfdec.dll").c_str(), (context.UpdatePath + "pbfdec.dll").c_str(), FALSE);
+        CopyFileA((ExecutableFolder() + "pbfdec.dll").c_str(), (context.UpdatePath + "pbfdec.dll").c_str(), FALSE);
         WriteFileBytes(context.UpdatePath + "KATALOGE4UPDATE.CSV", DemoCatalog());
 
         const std::string plain = root + "plain.txt";
