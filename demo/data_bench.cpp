@@ -5,6 +5,7 @@
 //                            (medians of three rounds each)
 //   data_bench --peak MB     peak working set while one data CSV of MB megabytes is rewritten
 #include "demo/installation.h"
+#include "update/farm.h"
 #include "update/file_steps.h"
 #include "update/pbf_library.h"
 #include "update/u_functions.h"
@@ -53,16 +54,15 @@ struct Installation {
         library.Load(context.UpdatePath);
         for (int farm = 0; farm < farms; ++farm) {
             const DemoFarm demoFarm{"BNR" + std::to_string(500000 + farm), "1_1_1", kKey, "Bench"};
-            farmIds.push_back(demoFarm.FarmId());
-            const std::string csv = context.ProgramPath + demoFarm.FarmId() + "\\CSV-Dateien\\";
-            CreateFolder(context.ProgramPath + demoFarm.FarmId());
-            CreateFolder(csv);
+            const Farm installed(demoFarm.FarmId());
+            farmIds.push_back(installed.Name());
+            CreateFolder(installed.Folder(context.ProgramPath));
+            CreateFolder(installed.CsvFolder(context.ProgramPath));
             const std::string saveFolder = root + "Sicherung" + std::to_string(farm) + "\\";
             CreateFolder(saveFolder);
-            SetUserString("SOFTWARE\\Orvalis GmbH\\Kolvano\\" + demoFarm.farm + "\\" + demoFarm.application,
-                          "SavePath", files > 1 ? saveFolder : "");
+            SetUserString(installed.ValuesKeyPath(), "SavePath", files > 1 ? saveFolder : "");
             for (int file = 0; file < files; ++file) {
-                const std::string target = file == 0 ? csv + "CSV_ALL_DAT.CND"
+                const std::string target = file == 0 ? installed.DataFile(context.ProgramPath)
                                                      : saveFolder + std::to_string(file) + ".CND";
                 CallPbf(library.Find("FileEncryptA"), plain, target, kKey);
                 dataFiles.push_back(target);

@@ -29,7 +29,7 @@ bool FReplacePlausiCSV(const UpdateContext& context, const std::string& farm, co
         const PbfFileFunction encrypt = library.Find(names::kEncryptExport);
         const int code = encrypt ? CallPbf(encrypt, source, temp, key) : PBF_UNKNOWN;
         if (code == PBF_OK) {
-            // A farm folder without "CSV-Dateien" cannot take the rules: that is reported.
+            // A farm folder without its CSV folder cannot take the rules: that is reported.
             result = CopyFileA(temp.c_str(), beside.c_str(), FALSE) && ReplaceByNewFile(beside, rules);
             if (!result)
                 PbfResultText(PBF_CANNOT_WRITE, message);
