@@ -2,6 +2,7 @@
 
 #include "resources/resource.h"
 #include "update/farm.h"
+#include "update/file_steps.h"
 #include "update/u_constants.h"
 #include "util/files.h"
 #include "util/handles.h"
@@ -125,6 +126,7 @@ StartupResult FillUpdateContext(UpdateContext& context, const std::string& exePa
         context.AppDataPath = GetSpecialFolderPath(names::kCsidlAppData);
         step = StartupStep::TempFolder;
         context.TempPath = TempFolder();
+        RemoveOwnTempFiles(context.TempPath);
         step = StartupStep::UpdateSettings;
         ReadUpdateSettings(context);
         step = StartupStep::Versions;

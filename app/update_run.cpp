@@ -4,6 +4,7 @@
 #include "resources/resource.h"
 #include "update/errors.h"
 #include "update/farm.h"
+#include "update/file_steps.h"
 #include "update/pbf_library.h"
 #include "update/u_constants.h"
 #include "update/u_functions.h"
@@ -130,6 +131,10 @@ private:
     {
         return {IDS_RUN_DATA, IDS_RUN_DATA_BEGIN, IDS_RUN_DATA_END, "FModifyDataCSV", false,
                 [this](const FarmRow& row, std::string& message) {
+                    // An old-layout farm's files are rewritten once, under their new name, when
+                    // the farm is restructured.
+                    if (row.farm.IsOldLayout(context_.ProgramPath))
+                        return true;
                     return FModifyDataCSV(context_, row.farm.Name(), row.key, message);
                 }};
     }
@@ -144,6 +149,7 @@ private:
 
     void RunFarmPhase(const FarmPhase& phase)
     {
+        RemoveOwnTempFiles(context_.TempPath);
         Log(LoadText(phase.opening));
         for (const FarmRow& row : FarmRows(view_)) {
             LogDebug(FormatText(phase.begin, {row.farm.Name()}));
@@ -166,6 +172,7 @@ private:
     // phases of this run find it.
     void RunRestructuring()
     {
+        RemoveOwnTempFiles(context_.TempPath);
         const int count = view_.RowCount();
         for (int row = 1; row < count; ++row) {
             const std::string label = view_.Cell(0, row);
@@ -252,10 +259,13 @@ private:
 void RunUpdate(UpdateContext& context, RunView& view)
 {
     const RunLog runLog(context, GetFileVersion(""));
-    // The library is required and must be one this process can load, before anything changes.
+    // An installation and a library this process can load are required before anything changes.
     std::string stop;
     std::string reason;
-    if (!FileExists(context.UpdatePath + names::kPbfLibrary))
+    // Without an installation every path of the run would point into the current folder.
+    if (context.ProgramPath.empty())
+        stop = LoadText(IDS_RUN_NOT_INSTALLED);
+    else if (!FileExists(context.UpdatePath + names::kPbfLibrary))
         stop = LoadText(IDS_RUN_NO_LIBRARY);
     else if (!CheckPbfLibrary(context.UpdatePath, reason))
         stop = FormatText(IDS_PBF_RUN_STOPPED, {reason});

@@ -111,6 +111,7 @@
 #define IDS_RUN_EXCEPTION_TEXT     1321
 #define IDS_RUN_EXCEPTION_TEXT_BLANK 1322
 #define IDS_RUN_UNKNOWN_ERROR      1323
+#define IDS_RUN_NOT_INSTALLED      1324
 #define IDS_REFUSED_HEADLINE       1324
 #define IDS_REFUSED_BOX            1325
 
@@ -121,6 +122,7 @@
 #define IDS_DATA_FAILED            1403
 #define IDS_DATA_OLD_VERSION       1404
 #define IDS_DATA_UPDATING          1405
+#define IDS_DATA_EDIT_FAILED       1406
 #define IDS_STRUCTURE_LISTED       1406
 #define IDS_STRUCTURE_NOT_LISTED   1407
 #define IDS_STRUCTURE_NEWER        1408
@@ -135,6 +137,7 @@
 #define IDS_FOLDERS_BAD_VALUE      1506
 #define IDS_FOLDERS_RENAME         1507
 #define IDS_FOLDERS_REGISTRY       1508
+#define IDS_FOLDERS_BAD_ID         1510
 #define IDS_OLD_LAYOUT_LABEL       1509
 
 // Installation files

@@ -54,57 +54,70 @@ bool IsCatalogKey(const UpdateContext& context, std::string_view key)
 
 enum class FileOutcome { Done, Stop };
 
-// One data file: decrypt, check the version, filter, append, encrypt beside, rename over.
-FileOutcome ModifyFile(UpdateContext& context, const std::string& farm, const std::string& file,
-                       const std::string& key, std::string& message)
+// Filters and extends the decrypted file, encrypts it beside the farm file and renames it over.
+FileOutcome EditAndStore(UpdateContext& context, const PbfLibrary& library, const std::string& farm,
+                         const std::string& file, const std::string& key, std::string& message)
 {
     const std::string plain = context.TempPath + names::kTempPlain;
     const std::string edited = context.TempPath + names::kTempEdited;
     const std::string beside = NewFileName(file);
+    Log(FormatText(IDS_DATA_UPDATING, {file}));
+    FFilterDataCSV(context, plain, edited);
+    FAppendTextFile(context.UpdatePath + names::kCatalogCsv, edited);
+    RemoveFile(beside);
+    SetLastError(ERROR_SUCCESS);
+    const int encrypted = CallPbf(library.Find(names::kEncryptExport), edited, beside, key);
+    if (encrypted == PBF_OK && ReplaceByNewFile(beside, file)) {
+        context.UpdatedFarmList.push_back(farm);
+        return FileOutcome::Done;
+    }
+    // The farm file is untouched; the run must not report success.
+    const DWORD error = GetLastError();
+    PbfResultText(encrypted == PBF_OK ? PBF_CANNOT_WRITE : encrypted, message);
+    message = LoadText(IDS_DATA_FAILED) + message;
+    if (error != ERROR_SUCCESS)
+        message = WithWindowsError(message, error);
+    return FileOutcome::Stop;
+}
+
+// One data file: decrypt, check the version, then edit and store. A failure of the library's
+// decryption leaves the file and goes on with the next; any other failure stops.
+FileOutcome ModifyFile(UpdateContext& context, const std::string& farm, const std::string& file,
+                       const std::string& key, std::string& message)
+{
+    const std::string plain = context.TempPath + names::kTempPlain;
     ClearFileAttributes(file);
     RemoveFile(plain);
-    RemoveFile(edited);
+    RemoveFile(context.TempPath + names::kTempEdited);
 
     PbfLibrary library;
     if (!library.Load(context.UpdatePath)) {
         message = LoadText(IDS_DATA_FAILED) + library.Error();
         return FileOutcome::Stop;
     }
-    FileOutcome outcome = FileOutcome::Done;
+    FileOutcome outcome = FileOutcome::Stop;
     unsigned int abortedText = IDS_KC_CALL_ABORTED;
     try {
         const int decrypted = CallPbf(library.Find(names::kDecryptExport), file, plain, key);
+        outcome = FileOutcome::Done;
         if (decrypted != PBF_OK) {
             PbfResultText(decrypted, message);
             message = LoadText(IDS_DATA_FAILED) + message;
         } else if (FGetDataCSVVersion(plain) != "3") {
             Log(FormatText(IDS_DATA_OLD_VERSION, {file}));
         } else {
-            context.UpdatedFarmList.push_back(farm);
-            Log(FormatText(IDS_DATA_UPDATING, {file}));
-            FFilterDataCSV(context, plain, edited);
-            FAppendTextFile(context.UpdatePath + names::kCatalogCsv, edited);
-            RemoveFile(beside);
             abortedText = IDS_PBF_ENCRYPT_ABORTED;
-            SetLastError(ERROR_SUCCESS);
-            const int encrypted = CallPbf(library.Find(names::kEncryptExport), edited, beside, key);
-            if (encrypted != PBF_OK || !ReplaceByNewFile(beside, file)) {
-                // The farm file is untouched; the run must not report success.
-                const DWORD error = GetLastError();
-                PbfResultText(encrypted == PBF_OK ? PBF_CANNOT_WRITE : encrypted, message);
-                message = LoadText(IDS_DATA_FAILED) + message;
-                if (error != ERROR_SUCCESS)
-                    message = WithWindowsError(message, error);
-                outcome = FileOutcome::Stop;
-            }
+            outcome = EditAndStore(context, library, farm, file, key, message);
         }
     } catch (const PbfCrash& crash) {
         // The library crashed: the farm file is untouched, but the library is not to be trusted
         // with further files.
         message = LoadText(IDS_DATA_FAILED) + FormatText(abortedText, {crash.what()});
         outcome = FileOutcome::Stop;
-    } catch (...) {
-        // A broken file must not stop the others; the message keeps what it had.
+    } catch (const std::exception& error) {
+        // The tool's own side failed (temp files, the catalogue): the farm file is untouched.
+        message = FormatText(IDS_DATA_EDIT_FAILED, {file, ErrorText(error)});
+        outcome = FileOutcome::Stop;
     }
     if (!library.Release()) {
         ShowPlainMessage(LoadText(IDS_DLL_NOT_UNLOAD_BOX));
@@ -153,7 +166,8 @@ void FAppendTextFile(const std::string& source, const std::string& target)
     LineWriter writer(target, LineWriter::kAppend);
     std::string line;
     while (reader.Next(line))
-        writer.Write(line);
+        if (!records::Key(line).empty())
+            writer.Write(line);
     writer.Close();
 }
 

@@ -1,5 +1,6 @@
 #include "update/file_steps.h"
 
+#include "update/u_constants.h"
 #include "util/files.h"
 
 #include <windows.h>
@@ -8,6 +9,12 @@ TempFileGuard::~TempFileGuard()
 {
     for (const std::string& path : paths_)
         RemoveFile(path);
+}
+
+void RemoveOwnTempFiles(const std::string& tempPath)
+{
+    for (const char* name : {names::kTempCnd, names::kTempPlain, names::kTempEdited, names::kTempPlausi})
+        RemoveFile(tempPath + name);
 }
 
 bool RemoveFile(const std::string& path)

@@ -19,6 +19,10 @@ private:
     std::vector<std::string> paths_;
 };
 
+// Removes the tool's own fixed temp files (decrypted farm data) that a killed run left in the
+// temp folder; nothing else there is touched.
+void RemoveOwnTempFiles(const std::string& tempPath);
+
 // Clears the attributes of an existing file and deletes it; true when it is gone.
 bool RemoveFile(const std::string& path);
 

@@ -180,6 +180,11 @@ bool FModifyFolderStructure(UpdateContext& context, const std::string& farm, con
             message = FormatText(IDS_FOLDERS_NO_ID, {farm});
             return false;
         }
+        // The id comes from the farm's data and becomes part of a folder name.
+        if (!IsPlainName(id)) {
+            message = FormatText(IDS_FOLDERS_BAD_ID, {id, farm});
+            return false;
+        }
         const std::string entry = id + kNewEntrySuffix;
         if (context.RestructureFolders) {
             OldValues values;

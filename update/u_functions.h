@@ -26,8 +26,9 @@ bool FReplacePlausiCSV(const UpdateContext& context, const std::string& farm, co
                        std::string& message);
 
 // Rewrites every data CSV of the farm (its main file and the "*.CND" files of its save folder)
-// and notes the farm in UpdatedFarmList. A file that cannot be decrypted is skipped with the
-// message set; a rewritten file that cannot be stored stops with false and stays as it was.
+// and notes the farm in UpdatedFarmList once a file is stored. A file that the library cannot
+// decrypt is skipped with the message set; any other failure (the temp files, the catalogue,
+// storing the rewritten file, the library itself) stops with false and leaves the file as it was.
 bool FModifyDataCSV(UpdateContext& context, const std::string& farm, const std::string& key, std::string& message);
 
 // "3" when the plain data CSV holds the version-3 marker record, otherwise "2".
@@ -37,7 +38,8 @@ std::string FGetDataCSVVersion(const std::string& path);
 // to UpdateVersion (added at the end when missing). Throws FileError on a read or write error.
 void FFilterDataCSV(const UpdateContext& context, const std::string& source, const std::string& target);
 
-// Appends every line of source to target. Throws FileError on a read or write error.
+// Appends the record lines of source to target; a header, blank lines and other text are left
+// out, so they never reach farm data. Throws FileError on a read or write error.
 void FAppendTextFile(const std::string& source, const std::string& target);
 
 // Gives every farm rewritten in this run the shipped structure file when its stamp is newer,

@@ -201,3 +201,13 @@ bool FolderHasNoEntries(const std::string& folder)
     }
     return result;
 }
+
+bool IsPlainName(const std::string& text)
+{
+    if (text.empty() || text.find("..") != std::string::npos)
+        return false;
+    for (const char c : text)
+        if (static_cast<unsigned char>(c) < ' ' || std::strchr("\\/:<>\"|?*", c))
+            return false;
+    return true;
+}

@@ -42,6 +42,10 @@ bool IsFolderEmpty(const std::string& path);
 // in the file system's order, without "." and "..".
 std::vector<std::string> EntryNames(const std::string& pattern);
 
+// True when the text can stand as one part of a path: not empty, no "\", "/", ":" or "..", no
+// control characters and none of the characters Windows forbids in names (< > " | ? *).
+bool IsPlainName(const std::string& text);
+
 // True when the folder's listing holds nothing but "." and "..".
 bool FolderHasNoEntries(const std::string& folder);
 
