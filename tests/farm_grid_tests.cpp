@@ -113,8 +113,16 @@ TEST_F(FarmGridTest, EditedKeysAreMarked)
 TEST_F(FarmGridTest, OldLayoutFarmGetsARowWithItsStoredKey)
 {
     ScratchFolder install;
-    ASSERT_TRUE(CreateFolder(install / "BNR402000"));
+    // Old layout: the farm's data file in its folder, its values in the farm key itself. A folder
+    // named like a farm key that has application entries is none, even with a data file.
+    for (const std::string folder : {"BNR402000", "BNR500000", "BNR600000"}) {
+        ASSERT_TRUE(CreateFolder(install / folder));
+        ASSERT_TRUE(CreateFolder(Farm(folder).CsvFolder(install.path())));
+        if (folder != "BNR600000")
+            WriteFileBytes(Farm(folder).DataFile(install.path()), "x");
+    }
     SetUserString(kProduct + "\\BNR402000", "Key", "Altbestand");
+    SetUserString(kProduct + "\\BNR600000", "Key", "ohne Datendatei");
     SetUserString(kProduct + "\\BNR999999", "Key", "ohne Ordner");
     AddEntry("BNR500000", "1_1_1", "neu", "Antrag");
     FillFarmGrid(grid_, install.path());

@@ -147,11 +147,18 @@ TEST_F(StartupTest, OldLayoutScanFindsOnlyRegisteredFarmFolders)
 
     ASSERT_TRUE(DeleteFileA((install_ + "\\BNR1234").c_str()));
     ASSERT_TRUE(CreateFolder(install_ + "\\BNR1234"));
+    ASSERT_TRUE(CreateFolder(install_ + "\\BNR1234\\CSV-Dateien"));
+    WriteFileBytes(install_ + "\\BNR1234\\CSV-Dateien\\CSV_ALL_DAT.CND", "x");
     ASSERT_TRUE(CreateFolder(install_ + "\\BNR9999"));
     DeleteUserKey(kProduct + "\\BNR1234");
     Fill();
     EXPECT_FALSE(context_.RestructureFolders) << "a folder without a registry key is no farm";
 
+    SetUserString(kProduct + "\\BNR1234\\1_1_1", "Key", "k");
+    Fill();
+    EXPECT_FALSE(context_.RestructureFolders) << "a farm key with application entries is of the current layout";
+
+    DeleteUserKey(kProduct + "\\BNR1234");
     SetUserString(kProduct + "\\BNR1234", "Key", "k");
     Fill();
     EXPECT_TRUE(context_.RestructureFolders);

@@ -116,6 +116,11 @@ std::string Farm::OldLayoutLabel() const
 
 bool Farm::IsOldLayout(const std::string& programPath) const
 {
-    return !programPath.empty() && IsFarmName(name_) && name_.find('_') == std::string::npos &&
-           FolderExists(Folder(programPath)) && UserKeyExists(FarmKeyPath());
+    if (programPath.empty() || !IsFarmName(name_) || name_.find('_') != std::string::npos ||
+        !FileExists(DataFile(programPath)))
+        return false;
+    // A farm key with application entries belongs to the current layout; a folder of the same
+    // name beside the application folders is no farm of its own.
+    const RegKey key = OpenUserKey(FarmKeyPath());
+    return key && SubkeyNames(key).empty();
 }

@@ -43,8 +43,8 @@ public:
     // The grid label of a farm that still has the old layout.
     std::string OldLayoutLabel() const;
 
-    // The one test for a farm of the old layout: named "BNR…" without "_", with its folder below
-    // the program folder and its key in the registry.
+    // The one test for a farm of the old layout: named "BNR…" without "_", its data file in its
+    // folder below the program folder, and its key in the registry without application entries.
     bool IsOldLayout(const std::string& programPath) const;
 
 private:
