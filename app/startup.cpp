@@ -4,6 +4,7 @@
 #include "update/farm.h"
 #include "update/file_steps.h"
 #include "update/u_constants.h"
+#include "update/u_functions.h"
 #include "util/files.h"
 #include "util/handles.h"
 #include "util/registry.h"
@@ -122,6 +123,9 @@ StartupResult FillUpdateContext(UpdateContext& context, const std::string& exePa
         context.UpdatePath = exePath.substr(0, exePath.find_last_of('\\') + 1);
         step = StartupStep::ProgramFolder;
         ReadProgramPath(context);
+        // A killed run left the program files half swapped: undone or finished before anything
+        // reads them.
+        FRecoverProgramFiles(context);
         step = StartupStep::AppDataFolder;
         context.AppDataPath = GetSpecialFolderPath(names::kCsidlAppData);
         step = StartupStep::TempFolder;

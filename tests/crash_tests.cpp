@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <shlobj.h>
 
 #include <cstdio>
 
@@ -121,4 +122,98 @@ TEST_F(CrashTest, KilledDuringTheDataPhaseLosesNothing)
     }
     EXPECT_FALSE(FileExists(TempFile("DATEN_CSV.TXT")));
     EXPECT_FALSE(FileExists(TempFile("DATEN_CSV_M.TXT")));
+}
+
+namespace {
+
+const char* const kProgramFiles[] = {
+    "kolvano2.exe", "kolvano3.exe",  "qzmail.dll",     "datastores.pbd", "main.pbd",      "PFCapsrv.pbd",
+    "PFCdwsrv.pbd", "PFCmain.pbd",   "PFCutil.pbd",    "PFCwnsrv.pbd",   "PFEapsrv.pbd",  "PFEdwsrv.pbd",
+    "PFEmain.pbd",  "PFEutil.pbd",   "PFEwnsrv.pbd",   "utilities.pbd",  "windows.pbd",   "atl71.dll",
+    "gdiplus.dll",  "msvcp71.dll",   "msvcr71.dll",    "libjcc.dll",     "libjutils.dll", "PBDWE125.DLL",
+    "PBSHR125.DLL", "PBVM125.DLL"};
+
+// An installation of one release, an update folder with the next; no farm data, so Start goes
+// straight to the program files.
+class ProgramCrashTest : public testing::Test {
+protected:
+    void Prepare()
+    {
+        RemoveTree(demo_.ProgramPath());
+        ASSERT_TRUE(CreateFolder(demo_.ProgramPath()));
+        demo_.Register();
+        demo_.ShipTool();
+        for (const char* name : kProgramFiles) {
+            demo_.InstallFile(name, Content(name, "alt"));
+            if (std::string(name) != "kolvano2.exe")
+                demo_.ShipFile(name, Content(name, "neu"));
+        }
+    }
+
+    // A large main executable, so that copying it takes a while.
+    static std::string Content(const std::string& name, const std::string& release)
+    {
+        return release + " " + name + (name == "kolvano3.exe" ? std::string(24 << 20, release[0]) : "");
+    }
+
+    // "alt" or "neu" when every program file belongs to that release and nothing is left over.
+    std::string Release()
+    {
+        const std::string folder = demo_.ProgramPath();
+        const bool oldOne = FileExists(folder + "kolvano2.exe");
+        const std::string release = oldOne ? "alt" : "neu";
+        for (const char* name : kProgramFiles) {
+            const bool expected = oldOne || std::string(name) != "kolvano2.exe";
+            if (expected && (!FileExists(folder + name) || ReadFileBytes(folder + name) != Content(name, release)))
+                return std::string("mixed at ") + name;
+            if (FileExists(folder + name + ".neu") || FileExists(folder + name + ".alt"))
+                return std::string("left over: ") + name;
+        }
+        return FileExists(folder + "Kolvano-UpdateTool.programme") ? "journal left over" : release;
+    }
+
+    RegistryScratch registry_;
+    ShortcutScratch shortcuts_;
+    ScratchFolder scratch_;
+    DemoInstallation demo_{scratch_.path(), BinFolder()};
+};
+
+}  // namespace
+
+// Killed at moments across the program-file step, the tool's next start leaves one whole
+// release; a run from there finishes the update.
+TEST_F(ProgramCrashTest, KilledDuringTheProgramFilesLeavesOneWholeRelease)
+{
+    int mixedStates = 0;
+    for (int moment = 0; moment < 6; ++moment) {
+        Prepare();
+        const std::string staged = demo_.ProgramPath() + "kolvano3.exe.neu";
+        const std::string oldMain = demo_.ProgramPath() + "kolvano2.exe";
+        {
+            GuiDriver tool;
+            ASSERT_TRUE(tool.Start(demo_.ToolPath()));
+            ASSERT_TRUE(tool.WaitVisible());
+            tool.Click(IDC_BTN_START);
+            // While copies are staged, right after the old main executable stepped aside, and
+            // a little later.
+            if (moment == 0)
+                ASSERT_TRUE(WaitUntil(60000, [&] { return FileExists(staged); }));
+            else
+                ASSERT_TRUE(WaitUntil(60000, [&] { return !FileExists(oldMain); }));
+            Sleep(moment <= 1 ? 0 : (moment - 1) * 3);
+            tool.Terminate();
+        }
+        const std::string killed = Release();
+        mixedStates += killed != "alt" && killed != "neu" ? 1 : 0;
+        GuiDriver tool;
+        ASSERT_TRUE(tool.Start(demo_.ToolPath()));
+        ASSERT_TRUE(tool.WaitVisible());
+        const std::string recovered = Release();
+        std::printf("kill at moment %d: %s, after the next start: %s\n", moment, killed.c_str(), recovered.c_str());
+        EXPECT_TRUE(recovered == "alt" || recovered == "neu") << recovered;
+        EXPECT_EQ(tool.RunUpdate(), std::vector<std::string>{"Die Dateien wurden erfolgreich aktualisiert."});
+        EXPECT_EQ(Release(), "neu");
+        EXPECT_TRUE(FileExists(GetSpecialFolderPath(CSIDL_DESKTOPDIRECTORY) + "Kolvano3.lnk"));
+    }
+    EXPECT_GT(mixedStates, 0) << "some kill came in the middle of the step";
 }

@@ -68,20 +68,37 @@ TEST_F(ProgramFilesTest, AllTwentySixCopiedIntoAnEmptyInstallation)
         EXPECT_EQ(Installed(name), name);
 }
 
-TEST_F(ProgramFilesTest, CopyFailureAtEntryTenNamesTheFile)
+// A failure half way through puts every old file back, the old main executable included, and
+// leaves no copies or journal behind: the installation is wholly old.
+TEST_F(ProgramFilesTest, FailureAtEntryTenPutsEveryOldFileBack)
 {
-    for (const std::string& name : kAll)
+    const std::string copyFailed = "Die Datei 'PFCwnsrv.pbd' konnte nicht ordnungsgem\xE4\xDF kopiert werden! Bitte "
+                                   "\xFC" "berpr\xFC" "fen Sie die angezeigten Pfade und setzen Sie sich ggf. mit der "
+                                   "Orvalis GmbH in Verbindung. (Windows-Fehler ";
+    const std::string restored = ") Alle Programmdateien sind wieder im vorigen Stand.";
+    for (const std::string& name : kAll) {
+        Install(name, "alt");
         Ship(name, "neu");
-    // A folder in place of the tenth file makes its copy fail.
+    }
+    // A folder where the tenth old file would step aside makes the swap fail there.
+    ASSERT_TRUE(CreateFolder(context().ProgramPath + "PFCwnsrv.pbd.alt"));
+    EXPECT_FALSE(Update());
+    EXPECT_EQ(message_, copyFailed + "5: " + SystemErrorText(5) + restored);
+    for (const std::string& name : kAll) {
+        EXPECT_EQ(Installed(name), "alt") << name;
+        EXPECT_FALSE(FileExists(context().ProgramPath + name + ".neu")) << name;
+        EXPECT_FALSE(FileExists(context().ProgramPath + name + ".alt")) << name;
+    }
+    EXPECT_FALSE(FileExists(context().ProgramPath + "Kolvano-UpdateTool.programme"));
+
+    // Into an empty installation: a folder in place of the tenth file; what was added goes again.
+    RemoveTree(context().ProgramPath);
+    ASSERT_TRUE(CreateFolder(context().ProgramPath));
     ASSERT_TRUE(CreateFolder(context().ProgramPath + "PFCwnsrv.pbd"));
     EXPECT_FALSE(Update());
-    EXPECT_EQ(message_, "Die Datei 'PFCwnsrv.pbd' konnte nicht ordnungsgem\xE4\xDF kopiert werden! Bitte \xFC"
-                        "berpr\xFC" "fen Sie die angezeigten Pfade und setzen Sie sich ggf. mit der Orvalis GmbH in "
-                        "Verbindung. (Windows-Fehler 5: " + SystemErrorText(5) + ")");
-    for (size_t i = 0; i < 9; ++i)
-        EXPECT_EQ(Installed(kAll[i]), "neu") << kAll[i];
-    for (size_t i = 10; i < kAll.size(); ++i)
-        EXPECT_FALSE(FileExists(context().ProgramPath + kAll[i])) << kAll[i];
+    EXPECT_EQ(message_, copyFailed + "183: " + SystemErrorText(183) + restored);
+    for (const std::string& name : kAll)
+        EXPECT_EQ(FileExists(context().ProgramPath + name), false) << name;
 }
 
 TEST_F(ProgramFilesTest, HeldExecutableStopsBeforeAnythingChanges)

@@ -2,6 +2,7 @@
 
 #include "update/u_constants.h"
 #include "util/files.h"
+#include "util/handles.h"
 
 #include <windows.h>
 
@@ -30,8 +31,18 @@ std::string NewFileName(const std::string& target)
     return target + ".neu";
 }
 
+bool FlushToDisk(const std::string& path)
+{
+    const FileHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                                      nullptr));
+    return file && FlushFileBuffers(file.get());
+}
+
 bool ReplaceByNewFile(const std::string& newFile, const std::string& target)
 {
+    // Durable before it is visible: after a power cut the target is the old or the whole new file.
+    if (!FlushToDisk(newFile))
+        return false;
     if (FileExists(target))
         ClearFileAttributes(target);
     return MoveFileExA(newFile.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;

@@ -29,6 +29,10 @@ bool RemoveFile(const std::string& path);
 // The name beside a farm file under which its replacement is written before the rename.
 std::string NewFileName(const std::string& target);
 
-// Renames newFile over target (attributes of target cleared first), so target is at every
-// moment either the old or the new file. False when the rename failed; newFile then stays.
+// Writes the file's data through to the disk; false (GetLastError set) when that failed.
+bool FlushToDisk(const std::string& path);
+
+// Flushes newFile to disk and renames it over target (attributes of target cleared first), so
+// target is at every moment either the old or the new file. False when that failed, with
+// GetLastError set; newFile then stays.
 bool ReplaceByNewFile(const std::string& newFile, const std::string& target);

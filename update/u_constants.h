@@ -21,6 +21,8 @@ inline constexpr char kDeleteAppDataKey[] = "DeleteAppdatas";
 // Files of the update folder and of the installation.
 inline constexpr char kMainExe[] = "kolvano3.exe";
 inline constexpr char kOldMainExe[] = "kolvano2.exe";
+// In the program folder while program files are swapped: the state of the swap.
+inline constexpr char kProgramJournal[] = "Kolvano-UpdateTool.programme";
 inline constexpr char kPlausiCsv[] = "CSV_PLAUSI.CSV";
 inline constexpr char kCatalogCsv[] = "KATALOGE4UPDATE.CSV";
 

@@ -15,6 +15,7 @@
 #include "update/u_context.h"
 
 #include <string>
+#include <vector>
 
 // Verifies the farm's key by decrypting a temp copy of cndFile. Temp files are removed on
 // every path; the key never reaches the log.
@@ -66,9 +67,18 @@ bool IsDataCsvUpdated(const UpdateContext& context, const std::string& farm);
 bool FModifyFolderStructure(UpdateContext& context, const std::string& farm, const std::string& key,
                             std::string& message, std::string& movedTo);
 
-// Replaces the installed program files by the update's copies. Stops before anything changes
-// when an installed file is held by a running program.
+// Every installed program file that the update would replace but cannot, because a running
+// program holds it or a right is missing: one message each, with the Windows error.
+std::vector<std::string> FProgramFileProblems(const UpdateContext& context);
+
+// Replaces the installed program files by the update's copies, all or nothing: on any failure
+// every old file is put back. Stops before anything changes when FProgramFileProblems finds one.
 bool FUpdateProgramFiles(const UpdateContext& context, std::string& message);
+
+// At start-up: undoes a swap of program files that a kill interrupted, or finishes one that was
+// being committed (shortcuts included), and removes staged copies. Logs what it did; false
+// when a file could not be put back.
+bool FRecoverProgramFiles(const UpdateContext& context);
 
 // Removes the desktop link and start-menu folders of the product ("Kolvano" or "Kolvano3"), and
 // the company folder when nothing is left in it.
