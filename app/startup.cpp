@@ -1,7 +1,9 @@
 #include "app/startup.h"
 
 #include "resources/resource.h"
+#include "update/errors.h"
 #include "update/farm.h"
+#include "update/records.h"
 #include "update/file_steps.h"
 #include "update/u_constants.h"
 #include "update/u_functions.h"
@@ -9,11 +11,12 @@
 #include "util/handles.h"
 #include "util/registry.h"
 #include "util/text.h"
+#include "util/errors.h"
+#include "util/text_file.h"
 #include "util/versions.h"
 
 #include <shlobj.h>
 
-#include <fstream>
 
 namespace {
 
@@ -143,28 +146,29 @@ StartupResult FillUpdateContext(UpdateContext& context, const std::string& exePa
 
 void FLoadCatalogList(const std::string& path, std::vector<std::string>& list)
 {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        throw StartupError(FormatText(IDS_FILE_NOT_READABLE, {path}));
     list.clear();
     // The list's text is its entries joined by line breaks; a prefix found anywhere in it is
     // not added again. An empty text is never found, so each short line adds an empty entry.
+    // Lines that are no records (a header, say) name no catalogue.
     std::string joined;
     std::string line;
-    while (std::getline(in, line)) {
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        if (Trim(line).empty())
-            continue;
-        const std::string prefix =
-            line.size() > kCatalogPrefixStart ? line.substr(kCatalogPrefixStart, kCatalogPrefixLength) : "";
-        if (!prefix.empty() && joined.find(prefix) != std::string::npos)
-            continue;
-        list.push_back(prefix);
-        joined += (list.size() > 1 ? "\r\n" : "") + prefix;
-    }
-    if (in.bad())
+    try {
+        LineReader reader(path, LineReader::kShipped);
+        while (reader.Next(line)) {
+            if (Trim(line).empty() || records::Key(line).empty())
+                continue;
+            const std::string prefix =
+                line.size() > kCatalogPrefixStart ? line.substr(kCatalogPrefixStart, kCatalogPrefixLength) : "";
+            if (!prefix.empty() && joined.find(prefix) != std::string::npos)
+                continue;
+            list.push_back(prefix);
+            joined += (list.size() > 1 ? "\r\n" : "") + prefix;
+        }
+    } catch (const FileError&) {
         throw StartupError(FormatText(IDS_FILE_NOT_READABLE, {path}));
+    } catch (const TextError& error) {
+        throw StartupError(ErrorText(error));
+    }
 }
 
 void ReadVersions(UpdateContext& context, const std::string& installedExe, const std::string& updateExe)

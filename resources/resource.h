@@ -61,6 +61,7 @@
 #define IDS_NOT_AN_INTEGER         1101
 #define IDS_WRONG_REGISTRY_TYPE    1102
 #define IDS_FILE_NOT_READABLE      1103
+#define IDS_TEXT_NOT_CP1252        1104
 
 // Key check
 #define IDS_KC_BEGIN               1201

@@ -191,17 +191,16 @@ TEST_F(StartupTest, CatalogueListKeepsEachPrefixOnce)
                    "   \r\n"                                            // blank: skipped
                    "key=\"D40X0U3T3C2L1R1\"; value=\"x\"\n"
                    "key=\"X0U3\r\n"  // contained in an earlier entry
-                   "abc\r\n"          // shorter than 6: an empty entry,
-                   "xy\r\n"           // and another: an empty text is never found
+                   "Katalog;Satz\r\n"  // a header, no record: names no catalogue
                    "key=\"A\"\r\n");
     const StartupResult result = Fill();
     EXPECT_EQ(result.stoppedAt, StartupStep::None) << result.error;
     EXPECT_TRUE(context_.UpdateDataCsvs);
-    EXPECT_EQ(context_.CatalogList, (std::vector<std::string>{"D40X0U2", "D40X0U3", "", "", "A\""}));
+    EXPECT_EQ(context_.CatalogList, (std::vector<std::string>{"D40X0U2", "D40X0U3", "A\""}));
     EXPECT_TRUE(IsGridShown(context_));
 
     Fill();
-    EXPECT_EQ(context_.CatalogList.size(), 5u) << "a second start-up does not add to the list";
+    EXPECT_EQ(context_.CatalogList.size(), 3u) << "a second start-up does not add to the list";
 }
 
 TEST(FLoadCatalogList, UnreadableFileIsAnError)

@@ -162,7 +162,7 @@ void FFilterDataCSV(const UpdateContext& context, const std::string& source, con
 
 void FAppendTextFile(const std::string& source, const std::string& target)
 {
-    LineReader reader(source);
+    LineReader reader(source, LineReader::kShipped);
     LineWriter writer(target, LineWriter::kAppend);
     std::string line;
     while (reader.Next(line))

@@ -47,7 +47,7 @@ bool StaysInside(const std::string& name)
 
 std::vector<std::string> DocumentList(const UpdateContext& context)
 {
-    LineReader reader(context.UpdatePath + names::kDocumentList);
+    LineReader reader(context.UpdatePath + names::kDocumentList, LineReader::kShipped);
     std::vector<std::string> documents;
     std::string line;
     while (reader.Next(line)) {

@@ -20,6 +20,8 @@ std::string ErrorText(const std::exception& error)
         const unsigned int id = file->kind() == FileError::kRead ? IDS_FILE_NOT_READABLE : IDS_FILE_NOT_WRITABLE;
         return WithWindowsError(FormatText(id, {file->path()}), file->error());
     }
+    if (const auto* text = dynamic_cast<const TextError*>(&error))
+        return FormatText(IDS_TEXT_NOT_CP1252, {text->path(), std::to_string(text->line())});
     if (const auto* number = dynamic_cast<const NumberError*>(&error))
         return FormatText(IDS_NOT_AN_INTEGER, {number->text()});
     return error.what();

@@ -40,9 +40,9 @@ std::vector<std::string> UpdatedFarms(const UpdateContext& context)
     return farms;
 }
 
-std::string FirstLine(const std::string& path)
+std::string FirstLine(const std::string& path, LineReader::Encoding encoding)
 {
-    LineReader reader(path);
+    LineReader reader(path, encoding);
     std::string line;
     reader.Next(line);
     return line;
@@ -67,8 +67,8 @@ bool IsDataCsvUpdated(const UpdateContext& context, const std::string& farm)
 
 bool FIsNewerStructureCSV(const std::string& shipped, const std::string& farmFile, const std::string& farm)
 {
-    const std::string shippedLine = FirstLine(shipped);
-    const std::string farmLine = FirstLine(farmFile);
+    const std::string shippedLine = FirstLine(shipped, LineReader::kShipped);
+    const std::string farmLine = FirstLine(farmFile, LineReader::kCp1252);
     const std::string farmDigits = StampDigits(farmLine, kOldestFarmStamp);
     const std::string shippedDigits = StampDigits(shippedLine, kNewestShippedStamp);
     const auto farmNumber = ToVersionNumber(farmDigits);

@@ -22,6 +22,19 @@ private:
     unsigned long error_;
 };
 
+// A line of a UTF-8 text file that is not valid UTF-8 or holds a character without a code page
+// 1252 form.
+class TextError : public std::runtime_error {
+public:
+    TextError(const std::string& path, int line);
+    const std::string& path() const { return path_; }
+    int line() const { return line_; }
+
+private:
+    std::string path_;
+    int line_;
+};
+
 // A text that had to be a whole number and is not one (or does not fit).
 class NumberError : public std::range_error {
 public:

@@ -6,10 +6,37 @@
 #include <stdexcept>
 
 namespace {
+
 constexpr size_t kBufferSize = 1 << 20;
+constexpr char kUtf8Mark[] = "\xEF\xBB\xBF";
+constexpr UINT kCodePage = 1252;
+
+// Converts a UTF-8 line in place; false when it is not valid UTF-8 or a character has no code
+// page 1252 form.
+bool Utf8ToCp1252(std::string& line)
+{
+    if (line.empty())
+        return true;
+    const int size = static_cast<int>(line.size());
+    const int wideSize = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, line.data(), size, nullptr, 0);
+    if (wideSize <= 0)
+        return false;
+    std::wstring wide(static_cast<size_t>(wideSize), L'\0');
+    MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, line.data(), size, wide.data(), wideSize);
+    BOOL lost = FALSE;
+    const int narrowSize =
+        WideCharToMultiByte(kCodePage, WC_NO_BEST_FIT_CHARS, wide.data(), wideSize, nullptr, 0, nullptr, &lost);
+    if (narrowSize <= 0 || lost)
+        return false;
+    line.assign(static_cast<size_t>(narrowSize), '\0');
+    WideCharToMultiByte(kCodePage, WC_NO_BEST_FIT_CHARS, wide.data(), wideSize, line.data(), narrowSize, nullptr,
+                        nullptr);
+    return true;
 }
 
-LineReader::LineReader(const std::string& path)
+}  // namespace
+
+LineReader::LineReader(const std::string& path, Encoding encoding)
     : path_(path),
       file_(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN,
                         nullptr)),
@@ -17,6 +44,10 @@ LineReader::LineReader(const std::string& path)
 {
     if (!file_)
         throw FileError(FileError::kRead, path, GetLastError());
+    if (encoding == kShipped && Fill() && end_ >= 3 && std::memcmp(buffer_.get(), kUtf8Mark, 3) == 0) {
+        utf8_ = true;
+        begin_ = 3;
+    }
 }
 
 bool LineReader::Fill()
@@ -30,6 +61,16 @@ bool LineReader::Fill()
 }
 
 bool LineReader::Next(std::string& line)
+{
+    if (!NextRaw(line))
+        return false;
+    ++lineNumber_;
+    if (utf8_ && !Utf8ToCp1252(line))
+        throw TextError(path_, lineNumber_);
+    return true;
+}
+
+bool LineReader::NextRaw(std::string& line)
 {
     line.clear();
     bool any = false;

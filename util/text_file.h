@@ -11,14 +11,23 @@
 // the file cannot be opened or a read fails.
 class LineReader {
 public:
-    explicit LineReader(const std::string& path);
-    // The next line without its line end; false at the end of the file.
+    // kCp1252: the bytes as they are. kShipped, for text files that people edit: a file that
+    // opens with a UTF-8 byte-order mark is read as UTF-8 and handed out in code page 1252.
+    enum Encoding { kCp1252, kShipped };
+    explicit LineReader(const std::string& path, Encoding encoding = kCp1252);
+    // The next line without its line end; false at the end of the file. Throws TextError for a
+    // UTF-8 line that is not valid or holds a character without a code page 1252 form.
     bool Next(std::string& line);
+    // The number of the line Next handed out last, counted from 1.
+    int LineNumber() const { return lineNumber_; }
 
 private:
     bool Fill();
+    bool NextRaw(std::string& line);
 
     std::string path_;
+    bool utf8_ = false;
+    int lineNumber_ = 0;
     FileHandle file_;
     std::unique_ptr<char[]> buffer_;
     size_t begin_ = 0;
