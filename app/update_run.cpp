@@ -77,6 +77,7 @@ private:
     {
         if (context_.ReplacePlausi || context_.UpdateDataCsvs || context_.RestructureFolders)
             RunFarmPhase(KeyPhase());
+        Preflight();
         if (context_.ReplacePlausi)
             RunFarmPhase(PlausiPhase());
         if (context_.UpdateDataCsvs)
@@ -100,6 +101,28 @@ private:
             CreateStartMenuShortcuts(context_.ProgramPath);
         }
         RunFarmPhase(DocumentsPhase());
+    }
+
+    // Stops before the first change with every problem that would stop the run half way.
+    void Preflight()
+    {
+        std::vector<std::string> farms;
+        for (const FarmRow& row : FarmRows(view_))
+            farms.push_back(row.farm.Name());
+        const std::vector<std::string> problems = FPreflight(context_, farms);
+        if (problems.empty())
+            return;
+        message_ = LoadText(IDS_PREFLIGHT_HEADER);
+        Log(message_);
+        for (const std::string& problem : problems) {
+            Log(problem);
+            message_ += "\n\n" + problem;
+        }
+        view_.SetWaitCursor(false);
+        view_.ShowError(message_);
+        view_.EnableControls(true);
+        view_.ShowBusy(false);
+        throw RunStopped{};
     }
 
     // The hourglass again, after phases whose boxes may have changed it.

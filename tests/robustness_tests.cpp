@@ -91,7 +91,7 @@ const Row kRows[] = {
      }, "Ung\xFCltiger Datentyp f\xFCr 'BezAntrag'", kSuccess, ""},
     {"save folder of another type in the registry", "", [](const DemoInstallation&) {
          SetUserDword(kProduct + "\\BNR310777\\5230_1_1", "SavePath", 5);
-     }, "", "", "Exception bei FModifyDataCSV f\xFCr BNR310777_5230_1_1"},
+     }, "", "Ung\xFCltiger Datentyp f\xFC" "r 'SavePath'", "Ung\xFCltiger Datentyp f\xFC" "r 'SavePath'"},
     {"farm folder without CSV-Dateien", "", [](const DemoInstallation& d) {
          RemoveTree(FarmCsv(d, kFarms[1]));
      }, "", "konnte NICHT nach (tmpcndFile)", ""},
@@ -136,6 +136,12 @@ std::string RowName(const testing::TestParamInfo<Row>& info)
 }
 
 class Robustness : public testing::TestWithParam<Row> {};
+
+// GoogleTest names a failing row by its description.
+[[maybe_unused]] void PrintTo(const Row& row, std::ostream* out)
+{
+    *out << row.what;
+}
 
 }  // namespace
 

@@ -23,25 +23,6 @@
 
 namespace {
 
-// The farm's main data file first, then every "*.CND" entry of its save folder.
-std::vector<std::string> DataFiles(const UpdateContext& context, const Farm& farm)
-{
-    std::vector<std::string> files = {farm.DataFile(context.ProgramPath)};
-    const std::string keyPath = farm.ValuesKeyPath();
-    const RegKey key = OpenUserKey(keyPath);
-    if (!key)
-        return files;
-    std::string savePath;
-    if (ReadStringValue(key, names::kSavePathValue, savePath) == ValueRead::WrongType)
-        throw std::runtime_error(FormatText(IDS_WRONG_REGISTRY_TYPE, {names::kSavePathValue, keyPath}));
-    savePath = Trim(savePath);
-    if (savePath.empty())
-        return files;
-    for (const std::string& name : EntryNames(savePath + "*.CND"))
-        files.push_back(savePath + name);
-    return files;
-}
-
 bool IsCatalogKey(const UpdateContext& context, std::string_view key)
 {
     if (key.empty())
@@ -128,6 +109,25 @@ FileOutcome ModifyFile(UpdateContext& context, const std::string& farm, const st
 
 }  // namespace
 
+std::vector<std::string> FFarmDataFiles(const UpdateContext& context, const std::string& farmName)
+{
+    const Farm farm(farmName);
+    std::vector<std::string> files = {farm.DataFile(context.ProgramPath)};
+    const std::string keyPath = farm.ValuesKeyPath();
+    const RegKey key = OpenUserKey(keyPath);
+    if (!key)
+        return files;
+    std::string savePath;
+    if (ReadStringValue(key, names::kSavePathValue, savePath) == ValueRead::WrongType)
+        throw std::runtime_error(FormatText(IDS_WRONG_REGISTRY_TYPE, {names::kSavePathValue, keyPath}));
+    savePath = Trim(savePath);
+    if (savePath.empty())
+        return files;
+    for (const std::string& name : EntryNames(savePath + "*.CND"))
+        files.push_back(savePath + name);
+    return files;
+}
+
 std::string FGetDataCSVVersion(const std::string& path)
 {
     LineReader reader(path);
@@ -174,7 +174,7 @@ void FAppendTextFile(const std::string& source, const std::string& target)
 bool FModifyDataCSV(UpdateContext& context, const std::string& farm, const std::string& key, std::string& message)
 {
     const TempFileGuard cleanup{context.TempPath + names::kTempPlain, context.TempPath + names::kTempEdited};
-    const std::vector<std::string> files = DataFiles(context, Farm(farm));
+    const std::vector<std::string> files = FFarmDataFiles(context, farm);
     LogDebug(FormatText(IDS_DATA_COUNT, {std::to_string(files.size())}));
     for (const std::string& file : files) {
         if (ModifyFile(context, farm, file, key, message) == FileOutcome::Stop) {

@@ -32,6 +32,10 @@ bool FReplacePlausiCSV(const UpdateContext& context, const std::string& farm, co
 // storing the rewritten file, the library itself) stops with false and leaves the file as it was.
 bool FModifyDataCSV(UpdateContext& context, const std::string& farm, const std::string& key, std::string& message);
 
+// The farm's main data file first, then every "*.CND" file of its save folder ("SavePath").
+// Throws std::runtime_error when "SavePath" is no string.
+std::vector<std::string> FFarmDataFiles(const UpdateContext& context, const std::string& farm);
+
 // "3" when the plain data CSV holds the version-3 marker record, otherwise "2".
 std::string FGetDataCSVVersion(const std::string& path);
 
@@ -66,6 +70,12 @@ bool IsDataCsvUpdated(const UpdateContext& context, const std::string& farm);
 // Rows of the current layout (and wrong keys) pass with true and no change.
 bool FModifyFolderStructure(UpdateContext& context, const std::string& farm, const std::string& key,
                             std::string& message, std::string& movedTo);
+
+// Everything that would stop the run half way and can be known before the first change: held
+// or protected program files, folders that take no new file, too little room for the data files
+// and their temp copies, a catalogue that is no text or holds no record. One German message per
+// problem; empty when the run can begin.
+std::vector<std::string> FPreflight(const UpdateContext& context, const std::vector<std::string>& farms);
 
 // Every installed program file that the update would replace but cannot, because a running
 // program holds it or a right is missing: one message each, with the Windows error.
