@@ -5,6 +5,8 @@
 #include "resources/resource.h"
 #include "tests/test_support.h"
 #include "util/files.h"
+#include "util/handles.h"
+#include "util/registry.h"
 
 #include <gtest/gtest.h>
 
@@ -35,11 +37,25 @@ struct Row {
     std::string startupBox;
     std::string runBox;
     std::string statusLine;
+    // Below the program folder: a file that another program holds open, without sharing, during
+    // the run.
+    std::string held = {};
+    // Once the window is open, before Start.
+    std::function<void(const DemoInstallation&)> afterOpen = {};
+    // After the run, for what else the row promises.
+    std::function<void(const DemoInstallation&)> check = {};
 };
 
 std::string FarmCsv(const DemoInstallation& demo, const DemoFarm& farm)
 {
     return demo.ProgramPath() + farm.FarmId() + "\\CSV-Dateien\\";
+}
+
+std::string TempFile(const std::string& name)
+{
+    char temp[MAX_PATH] = {};
+    GetTempPathA(MAX_PATH, temp);
+    return temp + name;
 }
 
 std::string DataWithOddLines()
@@ -99,6 +115,53 @@ const Row kRows[] = {
          for (const DemoFarm& farm : kFarms)
              SetFileAttributesA((FarmCsv(d, farm) + "CSV_ALL_DAT.CND").c_str(), FILE_ATTRIBUTE_READONLY);
      }, "", kSuccess, ""},
+    {"read-only program file held by another program", "", [](const DemoInstallation& d) {
+         d.InstallFile("main.pbd", "alt");
+         d.ShipFile("main.pbd", "neu");
+         SetFileAttributesA((d.ProgramPath() + "main.pbd").c_str(), FILE_ATTRIBUTE_READONLY);
+     }, "", "Die Datei 'main.pbd' wird von einem anderen Programm verwendet", "", "main.pbd", nullptr,
+     [](const DemoInstallation& d) {
+         EXPECT_EQ(ReadFileBytes(d.ProgramPath() + "main.pbd"), "alt");
+         EXPECT_TRUE(FileExists(d.ProgramPath() + "kolvano3.exe"));
+     }},
+    {"catalogue deleted after the window opened", "", nullptr, "", "KATALOGE4UPDATE.CSV konnte nicht gelesen werden",
+     "", "", [](const DemoInstallation& d) { DeleteFileA((d.UpdatePath() + "KATALOGE4UPDATE.CSV").c_str()); }},
+    {"catalogue of random bytes", "", [](const DemoInstallation& d) {
+         d.ShipFile("KATALOGE4UPDATE.CSV", std::string("\x7F\x45\x4C\x46\x01\x02\x00\x91\xE3\r\n", 11) + "key");
+     }, "", "ist keine Textdatei: Zeile 1 enth\xE4lt Steuerzeichen", ""},
+    {"catalogue saved as UTF-8 with a byte-order mark, a header and a blank line", "", [](const DemoInstallation& d) {
+         d.ShipFile("KATALOGE4UPDATE.CSV", "\xEF\xBB\xBF" "Kopfzeile\r\n\r\n"
+                                           "key=\"D40X0U5T1C1L1R1\"; value=\"Milchk\xC3\xBC" "he 45\"; enabled=\"1\"\r\n"
+                                           "key=\"D40X0U5T1C2L1R1\"; value=\"Jungrinder 12\"; enabled=\"1\"\r\n");
+     }, "", kSuccess, "", "", nullptr, [](const DemoInstallation& d) {
+         for (const DemoFarm& farm : kFarms)
+             EXPECT_EQ(DecryptText(BinFolder(), FarmCsv(d, farm) + "CSV_ALL_DAT.CND", farm.key),
+                       DemoUpdatedCsv(farm, "7.00.02.02")) << "each record once, converted, no header";
+     }},
+    {"folder named like a current farm's registry key", "", [](const DemoInstallation& d) {
+         ASSERT_TRUE(CreateFolder(d.ProgramPath() + "BNR276001"));
+         ASSERT_TRUE(CreateFolder(d.ProgramPath() + "BNR276001\\CSV-Dateien"));
+         ASSERT_TRUE(CopyFileA((FarmCsv(d, kFarms[0]) + "CSV_ALL_DAT.CND").c_str(),
+                               (d.ProgramPath() + "BNR276001\\CSV-Dateien\\CSV_ALL_DAT.CND").c_str(), FALSE));
+     }, "", kSuccess, ""},
+    {"application id that climbs out of the installation", "", [](const DemoInstallation& d) {
+         const DemoFarm old{"BNR402000", "8800_1_1", "Altbestand", ""};
+         d.AddOldLayoutFarm(old, DemoDataCsv(old) + DemoRecord("D40X0U3T3C2L1R1", "x\\..\\..\\..\\Ausserhalb"));
+     }, "", "Die ANTR-ID 'x\\..\\..\\..\\Ausserhalb' bei BNR BNR402000 kann nicht Teil eines Ordnernamens sein", "",
+     "", nullptr, [](const DemoInstallation& d) {
+         EXPECT_TRUE(FolderExists(d.ProgramPath() + "BNR402000"));
+         EXPECT_TRUE(UserKeyExists("SOFTWARE\\Orvalis GmbH\\Kolvano\\BNR402000"));
+     }},
+    {"decrypted data a killed run left in the temp folder", "", [](const DemoInstallation&) {
+         WriteFileBytes(TempFile("DATEN_CSV.TXT"), "entschl\xFCsselte Daten");
+         WriteFileBytes(TempFile("CSV_PLAUSI.TXT"), "Regeln");
+         WriteFileBytes(TempFile("DATEN_CSV.TXT.behalten"), "fremd");
+     }, "", kSuccess, "", "", [](const DemoInstallation&) {
+         EXPECT_FALSE(FileExists(TempFile("DATEN_CSV.TXT"))) << "removed at start-up";
+         EXPECT_FALSE(FileExists(TempFile("CSV_PLAUSI.TXT")));
+         EXPECT_TRUE(FileExists(TempFile("DATEN_CSV.TXT.behalten"))) << "nothing else is touched";
+         DeleteFileA(TempFile("DATEN_CSV.TXT.behalten").c_str());
+     }},
     {"installation path with blanks and umlauts", "M\xFChle am Bach \xC4\xD6\xDC\\", nullptr, "", kSuccess, ""},
     {"data file path of 250 characters", LongFolder(), nullptr, "", kSuccess, ""},
 };
@@ -177,7 +240,18 @@ TEST_P(Robustness, SpoiledInstallationEndsCleanly)
         tool.PressOk(*box);
     }
     ASSERT_TRUE(tool.WaitVisible());
+    if (row.afterOpen)
+        row.afterOpen(demo);
+    FileHandle held;
+    if (!row.held.empty()) {
+        held.reset(CreateFileA((demo.ProgramPath() + row.held).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                               FILE_ATTRIBUTE_NORMAL, nullptr));
+        ASSERT_TRUE(held);
+    }
     const Lines boxes = tool.RunUpdate();
+    held.reset();
+    if (row.check)
+        row.check(demo);
     if (row.runBox.empty()) {
         EXPECT_TRUE(boxes.empty()) << (boxes.empty() ? "" : boxes[0]);
     } else {
