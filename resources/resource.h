@@ -61,7 +61,7 @@
 #define IDS_NOT_AN_INTEGER         1101
 #define IDS_WRONG_REGISTRY_TYPE    1102
 #define IDS_FILE_NOT_READABLE      1103
-#define IDS_TEXT_NOT_CP1252        1104
+#define IDS_TEXT_NOT_CP1252        1105
 
 // Key check
 #define IDS_KC_BEGIN               1201
@@ -112,7 +112,7 @@
 #define IDS_RUN_EXCEPTION_TEXT     1321
 #define IDS_RUN_EXCEPTION_TEXT_BLANK 1322
 #define IDS_RUN_UNKNOWN_ERROR      1323
-#define IDS_RUN_NOT_INSTALLED      1324
+#define IDS_RUN_NOT_INSTALLED      1330
 #define IDS_REFUSED_HEADLINE       1324
 #define IDS_REFUSED_BOX            1325
 
@@ -123,7 +123,7 @@
 #define IDS_DATA_FAILED            1403
 #define IDS_DATA_OLD_VERSION       1404
 #define IDS_DATA_UPDATING          1405
-#define IDS_DATA_EDIT_FAILED       1406
+#define IDS_DATA_EDIT_FAILED       1420
 #define IDS_STRUCTURE_LISTED       1406
 #define IDS_STRUCTURE_NOT_LISTED   1407
 #define IDS_STRUCTURE_NEWER        1408

@@ -152,8 +152,27 @@ TEST_F(DataCsvTest, FileThatCannotBeStoredStaysAndStopsTheRun)
     EXPECT_FALSE(TempFilesLeft()) << "no decrypted data stays in the temp folder";
 }
 
+// A failure on the tool's own side (here a folder where the edited temp file goes) stops with
+// the file and the cause; the farm is not counted as updated and its file stays.
+TEST_F(DataCsvTest, FailedEditStopsAndTheFarmIsNotCounted)
+{
+    Store(MainFile(), kMarker + "\r\n" + kHerd + "\r\n");
+    const std::string before = ReadFileBytes(MainFile());
+    const std::string edited = context().TempPath + "DATEN_CSV_M.TXT";
+    ASSERT_TRUE(CreateFolder(edited));
+    EXPECT_FALSE(Modify());
+    EXPECT_EQ(message_, "Fehler beim Aktualisieren der Daten-CSV '" + MainFile() + "': Die Datei " + edited +
+                            " konnte nicht geschrieben werden. (Windows-Fehler 5: " + SystemErrorText(5) +
+                            ") Die Datei ist unver\xE4ndert.");
+    EXPECT_EQ(ReadFileBytes(MainFile()), before);
+    EXPECT_TRUE(context().UpdatedFarmList.empty());
+    EXPECT_FALSE(FileExists(context().TempPath + "DATEN_CSV.TXT"));
+}
+
 TEST_F(DataCsvTest, SecondRunGivesTheSameData)
 {
+    // A header and a blank line in the shipped catalogue never reach the data.
+    demo_.ShipFile("KATALOGE4UPDATE.CSV", "Katalog;Satz\r\n\r\n" + kNewHerd + "\r\n");
     Store(MainFile(), kMarker + "\r\n" + kOldVersion + "\r\n" + kHerd + "\r\n" + Record("D40X0U3T1C1L1R1", "a") +
                           "\r\n");
     ASSERT_TRUE(Modify());

@@ -121,6 +121,17 @@ TEST_F(WindowTest, WithoutInstallationStartStaysDisabled)
     EXPECT_EQ(tool_.ControlText(IDC_LBL_ZIEL), "");
     EXPECT_EQ(tool_.ControlText(IDC_LBL_INFO), "Update f\xFCr Programm Kolvano");
     EXPECT_EQ(tool_.ControlText(IDC_LBL_QUELLE), demo_.UpdatePath());
+
+    // A double click on the headline offers Start, but without an installation the run refuses
+    // and writes nothing, not even into the current folder (the update folder).
+    demo_.ShipFile("kolvano2.exe", "im aktuellen Ordner");
+    SendMessageTimeoutA(tool_.Control(IDC_LBL_INFO), WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(5, 5),
+                        SMTO_ABORTIFHUNG, 5000, nullptr);
+    ASSERT_TRUE(WaitUntil(5000, [&] { return tool_.IsEnabled(IDC_BTN_START); }));
+    const std::string refused = "Es wurde keine Installation von Kolvano gefunden, Update wird abgebrochen!";
+    EXPECT_EQ(tool_.RunUpdate(), std::vector<std::string>{refused});
+    EXPECT_EQ(tool_.ListLines(IDC_LISTBOX1).front(), refused);
+    EXPECT_EQ(ReadFileBytes(demo_.UpdatePath() + "kolvano2.exe"), "im aktuellen Ordner");
 }
 
 TEST_F(WindowTest, RegistryValueOfAnotherTypeIsReported)
