@@ -96,6 +96,15 @@ void Tw_main::AddLine(const std::string& text)
     if (IsWindowVisible(Control(IDC_BUSY)))
         InvalidateRect(Control(IDC_BUSY), nullptr, FALSE);
     UpdateWindow(window_);
+    KeepAlive();
+}
+
+// Looking into the queue without taking anything out is what Windows counts as responding; it
+// also handles messages that other programs send, but no input.
+void Tw_main::KeepAlive()
+{
+    MSG message;
+    PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE | PM_NOYIELD);
 }
 
 void Tw_main::SetUpControls()
@@ -194,13 +203,21 @@ void Tw_main::FormShow()
 
 void Tw_main::btn_startClick()
 {
+    if (running_)
+        return;
     // A key still in its editor counts as typed.
     Grid().FinishEditing();
+    running_ = true;
+    SetPropA(window_, kRunningProperty, window_);
     RunUpdate(context_, *this);
+    RemovePropA(window_, kRunningProperty);
+    running_ = false;
 }
 
 void Tw_main::btn_closeClick()
 {
+    if (running_)
+        return;
     const std::string program = context_.ProgramPath + names::kMainExe;
     if (IsDlgButtonChecked(window_, IDC_CB_NEUSTART) == BST_CHECKED && FileExists(program))
         ShellExecuteA(window_, nullptr, program.c_str(), nullptr, context_.ProgramPath.c_str(), SW_SHOWMAXIMIZED);
@@ -210,6 +227,8 @@ void Tw_main::btn_closeClick()
 
 void Tw_main::lbl_infoDblClick()
 {
+    if (running_)
+        return;
     Enable(IDC_BTN_START, true);
 }
 

@@ -16,6 +16,9 @@ class FarmGrid;
 class Tw_main : public Window, public LogSink, private RunView {
 public:
     static constexpr char kClassName[] = "Tw_main";
+    // A window property set while a run works, for programs that drive the window from outside:
+    // the window answers sent messages during a run too.
+    static constexpr char kRunningProperty[] = "Kolvano-UpdateTool.Lauf";
 
     explicit Tw_main(HINSTANCE instance);
     ~Tw_main() override;
@@ -31,6 +34,7 @@ public:
     void AddLine(const std::string& text) override;
     bool ShowsDebug() const override { return context_.DebugInfo; }
     void ShowPlainMessage(const std::string& text) override;
+    void KeepAlive() override;
 
 private:
     friend struct WindowBinding<Tw_main>;
@@ -75,6 +79,9 @@ private:
     GdiObject boldFont_;
     GdiObject headlineFont_;
     bool waitCursor_ = false;
+    // While a run works, messages that other programs send are handled (KeepAlive); none of
+    // them may start, end or re-enable anything.
+    bool running_ = false;
     // Distances of the bottom row to the bottom and right edges, kept when the height changes.
     int bottomRowOffset_ = 0;
     int checkBoxRightOffset_ = 0;

@@ -1,5 +1,6 @@
 #include "demo/gui_driver.h"
 
+#include "app/u_main.h"
 #include "resources/resource.h"
 
 #include <algorithm>
@@ -237,10 +238,10 @@ std::vector<std::string> GuiDriver::RunUpdate(DWORD timeoutMs)
             }
             return false;
         }
-        if (!IsWindowEnabled(close))
+        if (!IsWindowEnabled(close) || GetPropA(MainWindow(), Tw_main::kRunningProperty))
             return false;
-        // Beenden comes back just before the closing box opens: the run is over only when the
-        // window answers again from its own message loop with no box open.
+        // The property is gone just before the window's loop takes over again; a box that the
+        // run opened last would be open by now.
         Send(MainWindow(), WM_NULL);
         return FindTopLevel("#32770") == nullptr;
     });

@@ -10,6 +10,7 @@
 #include <shlobj.h>
 
 #include <algorithm>
+#include <optional>
 
 namespace {
 
@@ -318,4 +319,36 @@ TEST_F(RunWindowTest, RunLogFileHoldsEveryStatusLineButNoKey)
     EXPECT_EQ(tool_.RunUpdate(), Lines{kSuccess});
     EXPECT_EQ(ReadFileBytes(logFile).rfind(text, 0), 0u);
     EXPECT_GT(ReadFileBytes(logFile).size(), text.size() * 3 / 2);
+}
+
+// A run of more than ten seconds (a library that takes two seconds a call) never lets Windows
+// take the window for hung, and a double click that another program sends meanwhile changes
+// nothing.
+TEST_F(RunWindowTest, LongRunKeepsTheWindowResponding)
+{
+    ASSERT_TRUE(CopyFileA((BinFolder() + "pbfdec.dll").c_str(), (demo_.UpdatePath() + "pbfdec_inner.dll").c_str(),
+                          FALSE));
+    ASSERT_TRUE(CopyFileA((ExeFolder() + "slow_pbfdec.dll").c_str(), (demo_.UpdatePath() + "pbfdec.dll").c_str(),
+                          FALSE));
+    Start();
+    tool_.Click(IDC_BTN_START);
+    const ULONGLONG begin = GetTickCount64();
+    bool hung = false;
+    bool clicked = false;
+    std::optional<MessageBoxSeen> box;
+    while (!(box = tool_.WaitForMessageBox(200)) && GetTickCount64() - begin < 120000) {
+        hung = hung || IsHungAppWindow(tool_.MainWindow());
+        if (!clicked && GetTickCount64() - begin > 3000) {
+            SendMessageTimeoutA(tool_.Control(IDC_LBL_INFO), WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(5, 5),
+                                SMTO_NORMAL, 10000, nullptr);
+            clicked = true;
+        }
+    }
+    const ULONGLONG elapsed = GetTickCount64() - begin;
+    ASSERT_TRUE(box.has_value());
+    EXPECT_EQ(box->text, kSuccess);
+    EXPECT_GE(elapsed, 10000u);
+    EXPECT_FALSE(hung) << "the window was taken for hung during the run";
+    ASSERT_TRUE(tool_.PressOk(*box));
+    EXPECT_FALSE(tool_.IsEnabled(IDC_BTN_START)) << "the double click during the run enabled nothing";
 }

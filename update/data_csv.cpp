@@ -177,6 +177,7 @@ bool FModifyDataCSV(UpdateContext& context, const std::string& farm, const std::
     const std::vector<std::string> files = FFarmDataFiles(context, farm);
     LogDebug(FormatText(IDS_DATA_COUNT, {std::to_string(files.size())}));
     for (const std::string& file : files) {
+        KeepAlive();
         if (ModifyFile(context, farm, file, key, message) == FileOutcome::Stop) {
             RemoveFile(NewFileName(file));
             return false;

@@ -58,6 +58,12 @@ void LogDebug(const std::string& text)
     WriteLog(text, kLogDebug);
 }
 
+void KeepAlive()
+{
+    if (g_sink)
+        g_sink->KeepAlive();
+}
+
 void ShowPlainMessage(const std::string& text)
 {
     if (g_sink)

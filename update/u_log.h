@@ -18,6 +18,8 @@ public:
     virtual bool ShowsDebug() const = 0;
     // A plain modal box with the text and an OK button.
     virtual void ShowPlainMessage(const std::string& text) = 0;
+    // Tells the system that the busy program is alive, without handling user input.
+    virtual void KeepAlive() {}
 };
 
 // Registers the sink for as long as the object lives.
@@ -39,6 +41,9 @@ void LogDebug(const std::string& text);
 
 // Shows the text in a plain modal box through the registered sink.
 void ShowPlainMessage(const std::string& text);
+
+// For long steps between status lines: the registered sink shows that the program is alive.
+void KeepAlive();
 
 // The run log file for support staff: while the object lives, every line that the sink shows
 // is also appended, behind a time stamp, to TempPath + kFileName. A file that cannot be written
