@@ -126,14 +126,15 @@ StartupResult FillUpdateContext(UpdateContext& context, const std::string& exePa
         context.UpdatePath = exePath.substr(0, exePath.find_last_of('\\') + 1);
         step = StartupStep::ProgramFolder;
         ReadProgramPath(context);
-        // A killed run left the program files half swapped: undone or finished before anything
-        // reads them.
-        FRecoverProgramFiles(context);
         step = StartupStep::AppDataFolder;
         context.AppDataPath = GetSpecialFolderPath(names::kCsidlAppData);
         step = StartupStep::TempFolder;
         context.TempPath = TempFolder();
+        // What a killed run left behind is cleared up before anything reads the installation:
+        // plain farm data, half-swapped program files, a half-moved farm.
         RemoveOwnTempFiles(context.TempPath);
+        FRecoverProgramFiles(context);
+        FRecoverFolderStructure(context);
         step = StartupStep::UpdateSettings;
         ReadUpdateSettings(context);
         step = StartupStep::Versions;

@@ -2,6 +2,7 @@
 #include "tests/test_support.h"
 #include "update/u_functions.h"
 #include "util/files.h"
+#include "util/text.h"
 #include "util/registry.h"
 
 #include <gtest/gtest.h>
@@ -153,7 +154,9 @@ TEST_F(FolderStructureTest, FailedAppDataRenameUndoesTheFolderRename)
     WriteFileBytes(NewAppData(), "im Weg");
     EXPECT_FALSE(Modify("BNR276001", "Sommerweide"));
     EXPECT_EQ(message_, "Der Ordner " + OldAppData() + " konnte nicht in " + NewAppData() +
-                            " umbenannt werden. Die Ordnerstruktur des Betriebs wurde nicht ge\xE4ndert.");
+                            " umbenannt werden. Die Ordnerstruktur des Betriebs wurde nicht ge\xE4ndert. (Windows-Fehler "
+                            "183: " + SystemErrorText(183) + ")");
+    EXPECT_FALSE(FileExists(context().ProgramPath + "Kolvano-UpdateTool.umstellung")) << "undone: no journal";
     EXPECT_TRUE(FolderExists(OldFolder()));
     EXPECT_FALSE(FolderExists(NewFolder()));
     EXPECT_TRUE(FolderExists(OldAppData()));
@@ -162,4 +165,27 @@ TEST_F(FolderStructureTest, FailedAppDataRenameUndoesTheFolderRename)
 
     ASSERT_TRUE(DeleteFileA(NewAppData().c_str()));
     EXPECT_TRUE(Modify("BNR276001", "Sommerweide")) << "a second attempt goes through";
+}
+
+// A kill between the folder renames and the registry writes: the next start finishes the move,
+// so the farm keeps one home. Before the first rename, it only forgets the journal.
+TEST_F(FolderStructureTest, InterruptedMoveIsFinishedAtTheNextStart)
+{
+    const std::string journal = context().ProgramPath + "Kolvano-UpdateTool.umstellung";
+    WriteFileBytes(journal, "BNR276001\r\n4711_1_1\r\n");
+    EXPECT_TRUE(FRecoverFolderStructure(context()));
+    ExpectOldLayout();
+    EXPECT_FALSE(FileExists(journal));
+
+    WriteFileBytes(journal, "BNR276001\r\n4711_1_1\r\n");
+    ASSERT_TRUE(MoveFileA(OldFolder().c_str(), NewFolder().c_str()));
+    EXPECT_TRUE(FRecoverFolderStructure(context()));
+    EXPECT_TRUE(FolderExists(NewFolder()));
+    EXPECT_TRUE(FolderExists(NewAppData()));
+    EXPECT_FALSE(FolderExists(OldAppData()));
+    EXPECT_EQ(Value(kNewKey, "Key"), "Sommerweide");
+    EXPECT_EQ(Value(kOldKey, "Key"), "<none>");
+    EXPECT_FALSE(FileExists(journal));
+    EXPECT_EQ(sink_.lines.front(), "Die unterbrochene Umstellung des Betriebs BNR276001 auf die neue Ordnerstruktur "
+                                   "wurde abgeschlossen.");
 }

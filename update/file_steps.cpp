@@ -3,6 +3,7 @@
 #include "update/u_constants.h"
 #include "util/files.h"
 #include "util/handles.h"
+#include "util/text_file.h"
 
 #include <windows.h>
 
@@ -36,6 +37,34 @@ bool FlushToDisk(const std::string& path)
     const FileHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
                                       nullptr));
     return file && FlushFileBuffers(file.get());
+}
+
+bool WriteJournal(const std::string& path, const std::vector<std::string>& lines)
+{
+    try {
+        LineWriter writer(path, LineWriter::kCreate);
+        for (const std::string& line : lines)
+            writer.Write(line);
+        writer.Close();
+    } catch (const std::exception&) {
+        return false;
+    }
+    return FlushToDisk(path);
+}
+
+std::vector<std::string> ReadJournal(const std::string& path)
+{
+    std::vector<std::string> lines;
+    if (!FileExists(path))
+        return lines;
+    try {
+        LineReader reader(path);
+        for (std::string line; reader.Next(line);)
+            lines.push_back(line);
+    } catch (const std::exception&) {
+        lines.clear();
+    }
+    return lines;
 }
 
 bool ReplaceByNewFile(const std::string& newFile, const std::string& target)

@@ -29,6 +29,13 @@ bool RemoveFile(const std::string& path);
 // The name beside a farm file under which its replacement is written before the rename.
 std::string NewFileName(const std::string& target);
 
+// A journal: a few lines that record a change under way, written through to the disk. False
+// when it could not be written.
+bool WriteJournal(const std::string& path, const std::vector<std::string>& lines);
+
+// The journal's lines; empty when there is none or it cannot be read.
+std::vector<std::string> ReadJournal(const std::string& path);
+
 // Writes the file's data through to the disk; false (GetLastError set) when that failed.
 bool FlushToDisk(const std::string& path);
 

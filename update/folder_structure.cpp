@@ -30,7 +30,8 @@ struct OldValues {
     std::string savePath;
 };
 
-// Reversals of the steps done so far; run last step first unless the whole move succeeded.
+// Reversals of the steps done so far, each with what stays behind if it fails. Run last step
+// first unless the whole move succeeded.
 class UndoSteps {
 public:
     UndoSteps() = default;
@@ -38,16 +39,27 @@ public:
     UndoSteps& operator=(const UndoSteps&) = delete;
     ~UndoSteps()
     {
-        if (!committed_)
-            for (auto step = steps_.rbegin(); step != steps_.rend(); ++step)
-                (*step)();
+        std::string ignored;
+        Run(ignored);
     }
-    void Add(std::function<void()> step) { steps_.push_back(std::move(step)); }
-    void Commit() { committed_ = true; }
+    void Add(std::function<bool()> step, std::string leftOver) { steps_.push_back({std::move(step), leftOver}); }
+    void Commit() { steps_.clear(); }
+
+    // Runs every step; false with what stays behind when a step failed.
+    bool Run(std::string& leftOver)
+    {
+        bool ok = true;
+        for (auto step = steps_.rbegin(); step != steps_.rend(); ++step)
+            if (!step->first()) {
+                leftOver += (ok ? "" : " ") + step->second;
+                ok = false;
+            }
+        steps_.clear();
+        return ok;
+    }
 
 private:
-    std::vector<std::function<void()>> steps_;
-    bool committed_ = false;
+    std::vector<std::pair<std::function<bool()>, std::string>> steps_;
 };
 
 bool ReadOldValues(const std::string& farm, OldValues& values, std::string& message)
@@ -81,46 +93,69 @@ bool WriteValues(const RegKey& key, const OldValues& values)
 bool RenameFolder(const std::string& from, const std::string& to, UndoSteps& undo, std::string& message)
 {
     if (!MoveFileA(from.c_str(), to.c_str())) {
-        message = FormatText(IDS_FOLDERS_RENAME, {from, to});
+        message = WithWindowsError(FormatText(IDS_FOLDERS_RENAME, {from, to}), GetLastError());
         return false;
     }
-    undo.Add([from, to] { MoveFileA(to.c_str(), from.c_str()); });
+    undo.Add([from, to] { return MoveFileA(to.c_str(), from.c_str()) != 0; },
+             FormatText(IDS_FOLDERS_LEFT_FOLDER, {from, to}));
     return true;
 }
 
+// Moves the values from the farm key into the entry key with its description; nothing to do
+// when the farm key holds them no longer.
+bool MoveValues(const Farm& from, const Farm& to, const OldValues& values)
+{
+    const RegKey entryKey = CreateUserKey(to.ValuesKeyPath());
+    const RegKey farmKey = OpenUserKey(from.FarmKeyPath());
+    return WriteValues(entryKey, values) &&
+           WriteStringValue(entryKey, names::kDescriptionValue, LoadText(IDS_FOLDERS_DESCRIPTION)) &&
+           DeleteValue(farmKey, names::kKeyValue) && DeleteValue(farmKey, names::kSaveKeyValue) &&
+           DeleteValue(farmKey, names::kSavePathValue);
+}
+
+std::string JournalPath(const UpdateContext& context)
+{
+    return context.ProgramPath + names::kFolderJournal;
+}
+
 // Renames both folders and moves the registry values into the new subkey, or changes nothing.
+// The journal beside the installation names the move until it is done, so that the next start
+// can finish it after a kill.
 bool MoveFarm(const UpdateContext& context, const std::string& farm, const std::string& entry,
               const OldValues& values, std::string& message)
 {
     const Farm from(farm);
     const Farm to = Farm::FromEntry(farm, entry);
-    UndoSteps undo;
-    if (!RenameFolder(from.Folder(context.ProgramPath), to.Folder(context.ProgramPath), undo, message))
-        return false;
-    const std::string appData = from.AppDataFolder(context.AppDataPath);
-    // A farm without application data has nothing to rename there.
-    if (FolderExists(appData) && !RenameFolder(appData, to.AppDataFolder(context.AppDataPath), undo, message))
-        return false;
-
-    const std::string farmKeyPath = from.FarmKeyPath();
-    const std::string entryKeyPath = to.ValuesKeyPath();
-    const bool entryExisted = UserKeyExists(entryKeyPath);
-    undo.Add([entryKeyPath, entryExisted] {
-        if (!entryExisted)
-            DeleteUserTree(entryKeyPath);
-    });
-    const RegKey entryKey = CreateUserKey(entryKeyPath);
-    undo.Add([farmKeyPath, values] { WriteValues(OpenUserKey(farmKeyPath), values); });
-    const RegKey farmKey = OpenUserKey(farmKeyPath);
-    if (!WriteValues(entryKey, values) ||
-        !WriteStringValue(entryKey, names::kDescriptionValue, LoadText(IDS_FOLDERS_DESCRIPTION)) ||
-        !DeleteValue(farmKey, names::kKeyValue) || !DeleteValue(farmKey, names::kSaveKeyValue) ||
-        !DeleteValue(farmKey, names::kSavePathValue)) {
-        message = FormatText(IDS_FOLDERS_REGISTRY, {farm});
+    if (!WriteJournal(JournalPath(context), {farm, entry})) {
+        message = WithWindowsError(FormatText(IDS_PREFLIGHT_NO_WRITE, {context.ProgramPath}), GetLastError());
         return false;
     }
-    undo.Commit();
-    return true;
+    UndoSteps undo;
+    const std::string appData = from.AppDataFolder(context.AppDataPath);
+    // A farm without application data has nothing to rename there.
+    bool ok = RenameFolder(from.Folder(context.ProgramPath), to.Folder(context.ProgramPath), undo, message) &&
+              (!FolderExists(appData) || RenameFolder(appData, to.AppDataFolder(context.AppDataPath), undo, message));
+    if (ok) {
+        const std::string farmKeyPath = from.FarmKeyPath();
+        const std::string entryKeyPath = to.ValuesKeyPath();
+        const bool entryExisted = UserKeyExists(entryKeyPath);
+        undo.Add([entryKeyPath, entryExisted] { return entryExisted || (DeleteUserTree(entryKeyPath), true); },
+                 FormatText(IDS_FOLDERS_LEFT_KEY, {farmKeyPath, entryKeyPath}));
+        undo.Add([farmKeyPath, values] { return WriteValues(OpenUserKey(farmKeyPath), values); },
+                 FormatText(IDS_FOLDERS_LEFT_KEY, {farmKeyPath, entryKeyPath}));
+        ok = MoveValues(from, to, values);
+        if (!ok)
+            message = FormatText(IDS_FOLDERS_REGISTRY, {farm});
+    }
+    if (ok) {
+        undo.Commit();
+    } else if (std::string leftOver; !undo.Run(leftOver)) {
+        // The journal stays: the next start tries again.
+        message += FormatText(IDS_FOLDERS_UNDO_FAILED, {leftOver});
+        return false;
+    }
+    RemoveFile(JournalPath(context));
+    return ok;
 }
 
 // The application id: the value of the last application-id record.
@@ -136,6 +171,35 @@ std::string ApplicationId(const std::string& plain)
 }
 
 }  // namespace
+
+bool FRecoverFolderStructure(const UpdateContext& context)
+{
+    const std::vector<std::string> journal = ReadJournal(JournalPath(context));
+    if (context.ProgramPath.empty() || journal.size() < 2)
+        return true;
+    const Farm from(journal[0]);
+    const Farm to = Farm::FromEntry(journal[0], journal[1]);
+    std::string message;
+    if (FolderExists(from.Folder(context.ProgramPath))) {
+        // The farm folder was not renamed, so nothing else was changed.
+        RemoveFile(JournalPath(context));
+        Log(FormatText(IDS_FOLDERS_RECOVERED_OLD, {from.Name()}));
+        return true;
+    }
+    const std::string oldAppData = from.AppDataFolder(context.AppDataPath);
+    const std::string newAppData = to.AppDataFolder(context.AppDataPath);
+    OldValues values;
+    const RegKey farmKey = OpenUserKey(from.FarmKeyPath());
+    const bool valuesLeft = farmKey && ReadStringValue(farmKey, names::kKeyValue, values.key) == ValueRead::Ok;
+    if ((FolderExists(oldAppData) && !FolderExists(newAppData) && !MoveFileA(oldAppData.c_str(), newAppData.c_str())) ||
+        (valuesLeft && (!ReadOldValues(from.Name(), values, message) || !MoveValues(from, to, values)))) {
+        Log(FormatText(IDS_FOLDERS_NOT_RECOVERED, {from.Name()}) + ' ' + message);
+        return false;
+    }
+    RemoveFile(JournalPath(context));
+    Log(FormatText(IDS_FOLDERS_RECOVERED_NEW, {from.Name()}));
+    return true;
+}
 
 bool FModifyFolderStructure(UpdateContext& context, const std::string& farm, const std::string& key,
                             std::string& message, std::string& movedTo)

@@ -12,7 +12,6 @@
 #include "util/files.h"
 #include "util/handles.h"
 #include "util/text.h"
-#include "util/text_file.h"
 
 #include <array>
 #include <vector>
@@ -57,21 +56,12 @@ DWORD ReplaceBlocker(const std::string& path)
     return error;
 }
 
-// The journal: its state on the first line, then the names that had no installed file before,
-// which an undo removes again. Written through to the disk before the swap goes on.
-bool WriteJournal(const UpdateContext& context, const char* state, const std::vector<std::string>& added)
+// The journal: the swap's state on the first line, then the names that had no installed file
+// before, which an undo removes again.
+bool WriteSwapJournal(const UpdateContext& context, const char* state, std::vector<std::string> added)
 {
-    const std::string journal = context.ProgramPath + names::kProgramJournal;
-    try {
-        LineWriter writer(journal, LineWriter::kCreate);
-        writer.Write(state);
-        for (const std::string& name : added)
-            writer.Write(name);
-        writer.Close();
-    } catch (const std::exception&) {
-        return false;
-    }
-    return FlushToDisk(journal);
+    added.insert(added.begin(), state);
+    return WriteJournal(context.ProgramPath + names::kProgramJournal, added);
 }
 
 // Puts every old file back and removes what the swap added; false names the first file that
@@ -167,7 +157,7 @@ bool FUpdateProgramFiles(const UpdateContext& context, std::string& message)
         if (!FileExists(installed) && FileExists(context.UpdatePath + name))
             added.push_back(name);
     }
-    if (!Stage(context, message) || !WriteJournal(context, kSwapping, added)) {
+    if (!Stage(context, message) || !WriteSwapJournal(context, kSwapping, added)) {
         std::string ignored;
         Undo(context, {}, ignored);
         return false;
@@ -181,7 +171,7 @@ bool FUpdateProgramFiles(const UpdateContext& context, std::string& message)
         return false;
     }
     // From here on the new files stand; a kill is finished, not undone, at the next start.
-    if (!WriteJournal(context, kCommitting, {}) || !Commit(context, failed)) {
+    if (!WriteSwapJournal(context, kCommitting, {}) || !Commit(context, failed)) {
         message = WithWindowsError(FormatText(IDS_PROGRAM_NOT_RECOVERED, {failed}), GetLastError());
         return false;
     }
@@ -200,14 +190,7 @@ bool FRecoverProgramFiles(const UpdateContext& context)
             RemoveFile(NewFileName(context.ProgramPath + name));
         return true;
     }
-    std::vector<std::string> lines;
-    try {
-        LineReader reader(journal);
-        for (std::string line; reader.Next(line);)
-            lines.push_back(line);
-    } catch (const std::exception&) {
-        lines.clear();
-    }
+    const std::vector<std::string> lines = ReadJournal(journal);
     const bool committing = !lines.empty() && lines.front() == kCommitting;
     std::string failed;
     const bool ok = committing ? Commit(context, failed)

@@ -23,6 +23,8 @@ inline constexpr char kMainExe[] = "kolvano3.exe";
 inline constexpr char kOldMainExe[] = "kolvano2.exe";
 // In the program folder while program files are swapped: the state of the swap.
 inline constexpr char kProgramJournal[] = "Kolvano-UpdateTool.programme";
+// In the program folder while a farm moves to the current layout: the farm and its new entry.
+inline constexpr char kFolderJournal[] = "Kolvano-UpdateTool.umstellung";
 inline constexpr char kPlausiCsv[] = "CSV_PLAUSI.CSV";
 inline constexpr char kCatalogCsv[] = "KATALOGE4UPDATE.CSV";
 

@@ -71,6 +71,11 @@ bool IsDataCsvUpdated(const UpdateContext& context, const std::string& farm);
 bool FModifyFolderStructure(UpdateContext& context, const std::string& farm, const std::string& key,
                             std::string& message, std::string& movedTo);
 
+// At start-up: finishes a move to the current layout that a kill interrupted after the farm's
+// folder was renamed, or forgets one that had not begun, so that the farm has one home and one
+// grid row. Logs what it did; false when it could not finish.
+bool FRecoverFolderStructure(const UpdateContext& context);
+
 // Everything that would stop the run half way and can be known before the first change: held
 // or protected program files, folders that take no new file, too little room for the data files
 // and their temp copies, a catalogue that is no text or holds no record. One German message per
