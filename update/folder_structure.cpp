@@ -170,6 +170,22 @@ std::string ApplicationId(const std::string& plain)
     return id;
 }
 
+// The farm's application id, which becomes part of its new folder name: false with the message
+// when there is none or it is no plain name.
+bool ReadApplicationId(const std::string& plain, const std::string& farm, std::string& id, std::string& message)
+{
+    id = ApplicationId(plain);
+    if (id.empty()) {
+        message = FormatText(IDS_FOLDERS_NO_ID, {farm});
+        return false;
+    }
+    if (!IsPlainName(id)) {
+        message = FormatText(IDS_FOLDERS_BAD_ID, {id, farm});
+        return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 bool FRecoverFolderStructure(const UpdateContext& context)
@@ -239,16 +255,9 @@ bool FModifyFolderStructure(UpdateContext& context, const std::string& farm, con
     }
 
     try {
-        const std::string id = ApplicationId(tmpPlain);
-        if (id.empty()) {
-            message = FormatText(IDS_FOLDERS_NO_ID, {farm});
+        std::string id;
+        if (!ReadApplicationId(tmpPlain, farm, id, message))
             return false;
-        }
-        // The id comes from the farm's data and becomes part of a folder name.
-        if (!IsPlainName(id)) {
-            message = FormatText(IDS_FOLDERS_BAD_ID, {id, farm});
-            return false;
-        }
         const std::string entry = id + kNewEntrySuffix;
         if (context.RestructureFolders) {
             OldValues values;
