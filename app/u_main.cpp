@@ -92,7 +92,10 @@ FarmGrid& Tw_main::Grid() const
 
 void Tw_main::AddLine(const std::string& text)
 {
+    const std::string progress = progress_;
+    ShowProgress("");
     SendMessageA(Control(IDC_LISTBOX1), LB_INSERTSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
+    ShowProgress(progress);
     if (IsWindowVisible(Control(IDC_BUSY)))
         InvalidateRect(Control(IDC_BUSY), nullptr, FALSE);
     UpdateWindow(window_);
@@ -101,6 +104,15 @@ void Tw_main::AddLine(const std::string& text)
 
 // Looking into the queue without taking anything out is what Windows counts as responding; it
 // also handles messages that other programs send, but no input.
+void Tw_main::ShowProgress(const std::string& text)
+{
+    if (!progress_.empty())
+        SendMessageA(Control(IDC_LISTBOX1), LB_DELETESTRING, 0, 0);
+    progress_ = text;
+    if (!progress_.empty())
+        SendMessageA(Control(IDC_LISTBOX1), LB_INSERTSTRING, 0, reinterpret_cast<LPARAM>(progress_.c_str()));
+}
+
 void Tw_main::KeepAlive()
 {
     MSG message;
@@ -261,6 +273,7 @@ void Tw_main::SetWaitCursor(bool wait)
 
 void Tw_main::ClearLog()
 {
+    progress_.clear();
     SendMessageA(Control(IDC_LISTBOX1), LB_RESETCONTENT, 0, 0);
 }
 

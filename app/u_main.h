@@ -35,6 +35,7 @@ public:
     bool ShowsDebug() const override { return context_.DebugInfo; }
     void ShowPlainMessage(const std::string& text) override;
     void KeepAlive() override;
+    void ShowProgress(const std::string& text) override;
 
 private:
     friend struct WindowBinding<Tw_main>;
@@ -82,6 +83,8 @@ private:
     // While a run works, messages that other programs send are handled (KeepAlive); none of
     // them may start, end or re-enable anything.
     bool running_ = false;
+    // The progress line, while one stands at the top of the status list.
+    std::string progress_;
     // Distances of the bottom row to the bottom and right edges, kept when the height changes.
     int bottomRowOffset_ = 0;
     int checkBoxRightOffset_ = 0;

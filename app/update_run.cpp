@@ -47,6 +47,14 @@ struct FarmPhase {
     std::function<bool(const FarmRow&, std::string&)> call;
 };
 
+// Removes the progress line when a phase ends, also by a stop.
+struct ProgressLine {
+    ProgressLine() = default;
+    ProgressLine(const ProgressLine&) = delete;
+    ProgressLine& operator=(const ProgressLine&) = delete;
+    ~ProgressLine() { ShowProgress(""); }
+};
+
 // Thrown to leave the run after a stop has been shown.
 struct RunStopped {};
 
@@ -174,7 +182,12 @@ private:
     {
         RemoveOwnTempFiles(context_.TempPath);
         Log(LoadText(phase.opening));
-        for (const FarmRow& row : FarmRows(view_)) {
+        const std::vector<FarmRow> rows = FarmRows(view_);
+        const ProgressLine progress;
+        for (size_t done = 0; done < rows.size(); ++done) {
+            const FarmRow& row = rows[done];
+            ShowProgress(
+                FormatText(IDS_RUN_PROGRESS, {row.farm.Name(), std::to_string(done), std::to_string(rows.size())}));
             LogDebug(FormatText(phase.begin, {row.farm.Name()}));
             bool ok = false;
             try {

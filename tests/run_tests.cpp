@@ -107,6 +107,9 @@ TEST_F(RunTest, KeyVerificationStopsAtTheFirstWrongKey)
     const std::string message = "Fehler bei Schl\xFCsselpr\xFC" "fung (BNR2_200_1_1): Falscher Schl\xFCssel.";
     EXPECT_EQ(sink_.lines, (Lines{message, "Bitte warten, Schl\xFC" "ssel werden \xFC" "berpr\xFC" "ft..."}));
     EXPECT_EQ(view_.events, Concat(kPreparation, {"arrow", "error: " + message, "controls on", "idle"}));
+    EXPECT_EQ(sink_.progress, (Lines{"Bearbeite BNR1_100_1_1 (0 von 3 Betrieben fertig)",
+                                     "Bearbeite BNR2_200_1_1 (1 von 3 Betrieben fertig)", ""}))
+        << "the farm at work and the count done; the line goes with the stop";
 }
 
 TEST_F(RunTest, OnlyOldLayoutChecksKeysAndWalksEveryRowForRestructuring)

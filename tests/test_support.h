@@ -71,11 +71,14 @@ public:
     void AddLine(const std::string& text) override { lines.insert(lines.begin(), text); }
     bool ShowsDebug() const override { return debug_; }
     void ShowPlainMessage(const std::string& text) override { boxes.push_back(text); }
+    void ShowProgress(const std::string& text) override { progress.push_back(text); }
     // True when some line contains the text.
     bool Contains(const std::string& text) const;
 
     std::vector<std::string> lines;
     std::vector<std::string> boxes;
+    // Every progress line in order; an empty one removed the line.
+    std::vector<std::string> progress;
 
 private:
     bool debug_;

@@ -64,6 +64,12 @@ void KeepAlive()
         g_sink->KeepAlive();
 }
 
+void ShowProgress(const std::string& text)
+{
+    if (g_sink)
+        g_sink->ShowProgress(text);
+}
+
 void ShowPlainMessage(const std::string& text)
 {
     if (g_sink)

@@ -20,6 +20,9 @@ public:
     virtual void ShowPlainMessage(const std::string& text) = 0;
     // Tells the system that the busy program is alive, without handling user input.
     virtual void KeepAlive() {}
+    // A line at the top of the status list that says where the run is; the next one replaces
+    // it, an empty text removes it. It is no status line: neither kept nor written to a file.
+    virtual void ShowProgress(const std::string&) {}
 };
 
 // Registers the sink for as long as the object lives.
@@ -44,6 +47,9 @@ void ShowPlainMessage(const std::string& text);
 
 // For long steps between status lines: the registered sink shows that the program is alive.
 void KeepAlive();
+
+// Shows (or, with an empty text, removes) the progress line through the registered sink.
+void ShowProgress(const std::string& text);
 
 // The run log file for support staff: while the object lives, every line that the sink shows
 // is also appended, behind a time stamp, to TempPath + kFileName. A file that cannot be written
