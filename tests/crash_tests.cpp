@@ -3,6 +3,7 @@
 #include "demo/gui_driver.h"
 #include "resources/resource.h"
 #include "tests/test_support.h"
+#include "update/farm.h"
 #include "util/files.h"
 
 #include <gtest/gtest.h>
@@ -133,16 +134,23 @@ const char* const kProgramFiles[] = {
     "gdiplus.dll",  "msvcp71.dll",   "msvcr71.dll",    "libjcc.dll",     "libjutils.dll", "PBDWE125.DLL",
     "PBSHR125.DLL", "PBVM125.DLL"};
 
-// An installation of one release, an update folder with the next; no farm data, so Start goes
-// straight to the program files.
+// A farm of the current layout and one of the old layout, which the run moves.
+const DemoFarm kCurrentFarm{"BNR276001", "4711_1_1", "Sommerweide", "Antrag"};
+const DemoFarm kOldFarm{"BNR402000", "8800_1_1", "Altbestand", ""};
+
+// An installation of one release with two small farms, an update folder with the next.
 class ProgramCrashTest : public testing::Test {
 protected:
     void Prepare()
     {
+        RemoveDemoRegistry();
         RemoveTree(demo_.ProgramPath());
         ASSERT_TRUE(CreateFolder(demo_.ProgramPath()));
         demo_.Register();
         demo_.ShipTool();
+        demo_.ShipFile("KATALOGE4UPDATE.CSV", DemoCatalog());
+        demo_.AddFarm(kCurrentFarm, DemoDataCsv(kCurrentFarm));
+        demo_.AddOldLayoutFarm(kOldFarm, DemoDataCsv(kOldFarm));
         for (const char* name : kProgramFiles) {
             demo_.InstallFile(name, Content(name, "alt"));
             if (std::string(name) != "kolvano2.exe")
@@ -172,6 +180,23 @@ protected:
         return FileExists(folder + "Kolvano-UpdateTool.programme") ? "journal left over" : release;
     }
 
+    // Every farm has exactly one grid row, and the data file of the folder it names decrypts
+    // with its key.
+    void ExpectEveryFarmOnceAndReadable(GuiDriver& tool)
+    {
+        for (const DemoFarm* farm : {&kCurrentFarm, &kOldFarm}) {
+            std::vector<std::string> folders;
+            for (const auto& row : tool.GridRows(IDC_S_GRID)) {
+                const std::string name = row[0].substr(0, row[0].find('|'));
+                if (name == farm->farm || name == farm->FarmId())
+                    folders.push_back(name);
+            }
+            ASSERT_EQ(folders.size(), 1u) << farm->farm;
+            EXPECT_NO_THROW(DecryptText(BinFolder(), Farm(folders[0]).DataFile(demo_.ProgramPath()), farm->key))
+                << folders[0];
+        }
+    }
+
     RegistryScratch registry_;
     ShortcutScratch shortcuts_;
     ScratchFolder scratch_;
@@ -180,15 +205,16 @@ protected:
 
 }  // namespace
 
-// Killed at moments across the program-file step, the tool's next start leaves one whole
+// Killed at moments across the restructuring and the program-file step, the tool's next start leaves one whole
 // release; a run from there finishes the update.
 TEST_F(ProgramCrashTest, KilledDuringTheProgramFilesLeavesOneWholeRelease)
 {
     int mixedStates = 0;
-    for (int moment = 0; moment < 6; ++moment) {
+    for (int moment = 0; moment < 8; ++moment) {
         Prepare();
         const std::string staged = demo_.ProgramPath() + "kolvano3.exe.neu";
         const std::string oldMain = demo_.ProgramPath() + "kolvano2.exe";
+        const std::string oldFolder = demo_.ProgramPath() + kOldFarm.farm;
         {
             GuiDriver tool;
             ASSERT_TRUE(tool.Start(demo_.ToolPath()));
@@ -196,14 +222,23 @@ TEST_F(ProgramCrashTest, KilledDuringTheProgramFilesLeavesOneWholeRelease)
             tool.Click(IDC_BTN_START);
             // While copies are staged, right after the old main executable stepped aside, and
             // a little later.
-            if (moment == 0)
+            // Right after the old-layout farm's folder was renamed, before its registry values
+            // moved (asked without pause: that lasts only milliseconds), and a little later.
+            if (moment >= 6) {
+                const ULONGLONG end = GetTickCount64() + 60000;
+                while (FolderExists(oldFolder) && GetTickCount64() < end) {
+                }
+                ASSERT_FALSE(FolderExists(oldFolder));
+            } else if (moment == 0)
                 ASSERT_TRUE(WaitUntil(60000, [&] { return FileExists(staged); }));
             else
                 ASSERT_TRUE(WaitUntil(60000, [&] { return !FileExists(oldMain); }));
-            Sleep(moment <= 1 ? 0 : (moment - 1) * 3);
+            Sleep(moment <= 1 || moment == 6 ? 0 : moment == 7 ? 2 : (moment - 1) * 3);
             tool.Terminate();
         }
-        const std::string killed = Release();
+        const std::string killed = Release() + (FileExists(demo_.ProgramPath() + "Kolvano-UpdateTool.umstellung")
+                                                    ? ", farm move under way"
+                                                    : "");
         mixedStates += killed != "alt" && killed != "neu" ? 1 : 0;
         GuiDriver tool;
         ASSERT_TRUE(tool.Start(demo_.ToolPath()));
@@ -211,6 +246,7 @@ TEST_F(ProgramCrashTest, KilledDuringTheProgramFilesLeavesOneWholeRelease)
         const std::string recovered = Release();
         std::printf("kill at moment %d: %s, after the next start: %s\n", moment, killed.c_str(), recovered.c_str());
         EXPECT_TRUE(recovered == "alt" || recovered == "neu") << recovered;
+        ExpectEveryFarmOnceAndReadable(tool);
         EXPECT_EQ(tool.RunUpdate(), std::vector<std::string>{"Die Dateien wurden erfolgreich aktualisiert."});
         EXPECT_EQ(Release(), "neu");
         EXPECT_TRUE(FileExists(GetSpecialFolderPath(CSIDL_DESKTOPDIRECTORY) + "Kolvano3.lnk"));
