@@ -53,6 +53,15 @@ TEST_F(PlausiTest, EveryFarmGetsTheRulesUnderItsOwnKey)
     EXPECT_FALSE(FileExists(RulesFile(farms_[0]) + ".neu"));
 }
 
+// Rules saved as UTF-8 with a byte-order mark reach the farm in code page 1252.
+TEST_F(PlausiTest, RulesSavedAsUtf8AreConverted)
+{
+    demo_.ShipFile("CSV_PLAUSI.CSV", "\xEF\xBB\xBFRegel;Fl\xC3\xA4" "che\r\n");
+    EXPECT_TRUE(Replace(farms_[0])) << message_;
+    EXPECT_EQ(DecryptText(BinFolder(), RulesFile(farms_[0]), "eins"), "Regel;Fl\xE4" "che\r\n");
+    EXPECT_FALSE(FileExists(context().TempPath + "CSV_PLAUSI_ANSI.TXT"));
+}
+
 TEST_F(PlausiTest, OldRulesStayWhenTheNewOnesCannotBeMade)
 {
     EncryptText(BinFolder(), "alte Regeln", RulesFile(farms_[0]), "eins");

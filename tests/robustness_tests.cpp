@@ -138,6 +138,9 @@ const Row kRows[] = {
              EXPECT_EQ(DecryptText(BinFolder(), FarmCsv(d, farm) + "CSV_ALL_DAT.CND", farm.key),
                        DemoUpdatedCsv(farm, "7.00.02.02")) << "each record once, converted, no header";
      }},
+    {"structure file saved as UTF-8 with a character that code page 1252 lacks", "", [](const DemoInstallation& d) {
+         d.ShipFile("CSV_ALL_STR.CSV", "\xEF\xBB\xBF;version=2015.03.17.01\r\nFl\xC3\xA4" "che in \xCE\xA9\r\n");
+     }, "", "Zeile 2 ist kein g\xFCltiges UTF-8 oder enth\xE4lt Zeichen, die es in Windows-1252 nicht gibt", ""},
     {"folder named like a current farm's registry key", "", [](const DemoInstallation& d) {
          ASSERT_TRUE(CreateFolder(d.ProgramPath() + "BNR276001"));
          ASSERT_TRUE(CreateFolder(d.ProgramPath() + "BNR276001\\CSV-Dateien"));

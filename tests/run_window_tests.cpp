@@ -250,6 +250,12 @@ TEST_F(RunWindowTest, OldLayoutFarmEndsInTheCurrentLayout)
     const auto has = [&](const std::string& line) { return std::find(lines.begin(), lines.end(), line) != lines.end(); };
     EXPECT_TRUE(has("Modifiziere Ordnerstruktur f\xFCr BNR402000|alte Ordnerstruktur, wird umgestellt|..."));
     EXPECT_TRUE(has("Modifiziere Daten-CSVs f\xFCr BNR402000..."));
+    // Its data is rewritten once, under the new name only.
+    EXPECT_FALSE(has("Daten-CSV '" + demo_.ProgramPath() + "BNR402000\\CSV-Dateien\\CSV_ALL_DAT.CND' wird aktualisiert..."));
+    EXPECT_EQ(std::count(lines.begin(), lines.end(),
+                         "Daten-CSV '" + demo_.ProgramPath() + "BNR402000_8800_1_1\\CSV-Dateien\\CSV_ALL_DAT.CND' "
+                         "wird aktualisiert..."),
+              1);
     EXPECT_TRUE(has("Struktur-CSV f\xFCr BNR402000_8800_1_1 wird auf Version 2015031701 aktualisiert. "
                     "Anwendungsdaten werden entfernt."));
 

@@ -15,7 +15,8 @@ TempFileGuard::~TempFileGuard()
 
 void RemoveOwnTempFiles(const std::string& tempPath)
 {
-    for (const char* name : {names::kTempCnd, names::kTempPlain, names::kTempEdited, names::kTempPlausi})
+    for (const char* name :
+         {names::kTempCnd, names::kTempPlain, names::kTempEdited, names::kTempPlausi, names::kTempPlausiAnsi})
         RemoveFile(tempPath + name);
 }
 
@@ -37,6 +38,18 @@ bool FlushToDisk(const std::string& path)
     const FileHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
                                       nullptr));
     return file && FlushFileBuffers(file.get());
+}
+
+std::string ShippedText(const std::string& path, const std::string& converted)
+{
+    LineReader reader(path, LineReader::kShipped);
+    if (!reader.IsUtf8())
+        return path;
+    LineWriter writer(converted, LineWriter::kCreate);
+    for (std::string line; reader.Next(line);)
+        writer.Write(line);
+    writer.Close();
+    return converted;
 }
 
 bool WriteJournal(const std::string& path, const std::vector<std::string>& lines)

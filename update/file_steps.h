@@ -29,6 +29,11 @@ bool RemoveFile(const std::string& path);
 // The name beside a farm file under which its replacement is written before the rename.
 std::string NewFileName(const std::string& target);
 
+// The shipped text file as the library must see it, in code page 1252: the file itself, or,
+// when it was saved as UTF-8 with a byte-order mark, its converted copy at converted. Throws
+// TextError or FileError.
+std::string ShippedText(const std::string& path, const std::string& converted);
+
 // A journal: a few lines that record a change under way, written through to the disk. False
 // when it could not be written.
 bool WriteJournal(const std::string& path, const std::vector<std::string>& lines);

@@ -14,10 +14,11 @@ bool FReplacePlausiCSV(const UpdateContext& context, const std::string& farm, co
                        std::string& message)
 {
     const std::string rules = Farm(farm).PlausiFile(context.ProgramPath);
-    const std::string source = context.UpdatePath + names::kPlausiCsv;
     const std::string temp = context.TempPath + names::kTempPlausi;
+    const std::string ansi = context.TempPath + names::kTempPlausiAnsi;
     const std::string beside = NewFileName(rules);
-    const TempFileGuard cleanup{temp, beside};
+    const TempFileGuard cleanup{temp, ansi, beside};
+    const std::string source = ShippedText(context.UpdatePath + names::kPlausiCsv, ansi);
 
     message = LoadText(IDS_PBF_UNKNOWN);
     bool result = false;

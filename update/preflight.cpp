@@ -60,6 +60,20 @@ void CheckCatalog(const std::string& path, std::vector<std::string>& problems)
     }
 }
 
+// A shipped text file saved as UTF-8 must have a code page 1252 form.
+void CheckConvertible(const std::string& path, std::vector<std::string>& problems)
+{
+    if (!FileExists(path))
+        return;
+    try {
+        LineReader reader(path, LineReader::kShipped);
+        for (std::string line; reader.Next(line);) {
+        }
+    } catch (const std::exception& error) {
+        problems.push_back(ErrorText(error));
+    }
+}
+
 // Free space on the drives of the temp folder and of every data file, each drive once.
 void CheckSpace(const UpdateContext& context, const std::vector<std::string>& dataFiles,
                 std::vector<std::string>& problems)
@@ -106,5 +120,9 @@ std::vector<std::string> FPreflight(const UpdateContext& context, const std::vec
     }
     if (context.UpdateDataCsvs)
         CheckCatalog(context.UpdatePath + names::kCatalogCsv, problems);
+    if (context.ReplacePlausi)
+        CheckConvertible(context.UpdatePath + names::kPlausiCsv, problems);
+    for (const char* name : {names::kDocumentList, names::kStructureCsv})
+        CheckConvertible(context.UpdatePath + name, problems);
     return problems;
 }

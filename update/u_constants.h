@@ -53,6 +53,7 @@ inline constexpr char kTempCnd[] = "DATEN_CSV.CND";
 inline constexpr char kTempPlain[] = "DATEN_CSV.TXT";
 inline constexpr char kTempEdited[] = "DATEN_CSV_M.TXT";
 inline constexpr char kTempPlausi[] = "CSV_PLAUSI.TXT";
+inline constexpr char kTempPlausiAnsi[] = "CSV_PLAUSI_ANSI.TXT";
 
 // Farm files, below ProgramPath + farm folder.
 inline constexpr char kFarmCsvFolder[] = "\\CSV-Dateien\\";

@@ -22,7 +22,9 @@
 bool FIsRightKeyForFile(const UpdateContext& context, const std::string& farm, const std::string& cndFile,
                         const std::string& key, std::string& message);
 
-// Encrypts the shipped plausibility rules with the farm's key into the farm's folder.
+// Encrypts the shipped plausibility rules with the farm's key into the farm's folder. Rules saved
+// as UTF-8 are converted to code page 1252 first; without a code page 1252 form TextError is
+// thrown.
 bool FReplacePlausiCSV(const UpdateContext& context, const std::string& farm, const std::string& key,
                        std::string& message);
 

@@ -20,6 +20,8 @@ public:
     bool Next(std::string& line);
     // The number of the line Next handed out last, counted from 1.
     int LineNumber() const { return lineNumber_; }
+    // Whether the file opened with a UTF-8 byte-order mark (kShipped only).
+    bool IsUtf8() const { return utf8_; }
 
 private:
     bool Fill();
