@@ -126,11 +126,7 @@ private:
             Log(problem);
             message_ += "\n\n" + problem;
         }
-        view_.SetWaitCursor(false);
-        view_.ShowError(message_);
-        view_.EnableControls(true);
-        view_.ShowBusy(false);
-        throw RunStopped{};
+        StopWithBox(message_);
     }
 
     // The hourglass again, after phases whose boxes may have changed it.
