@@ -190,8 +190,11 @@ bool ReadApplicationId(const std::string& plain, const std::string& farm, std::s
 
 bool FRecoverFolderStructure(const UpdateContext& context)
 {
+    if (context.ProgramPath.empty())
+        return true;
+    // The journal names the farm and its new entry; anything else in it is not ours to follow.
     const std::vector<std::string> journal = ReadJournal(JournalPath(context));
-    if (context.ProgramPath.empty() || journal.size() < 2)
+    if (journal.size() < 2 || !IsPlainName(journal[0]) || !IsPlainName(journal[1]))
         return true;
     const Farm from(journal[0]);
     const Farm to = Farm::FromEntry(journal[0], journal[1]);

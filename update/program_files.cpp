@@ -13,6 +13,7 @@
 #include "util/handles.h"
 #include "util/text.h"
 
+#include <algorithm>
 #include <array>
 #include <vector>
 
@@ -192,11 +193,13 @@ bool FRecoverProgramFiles(const UpdateContext& context)
     }
     const std::vector<std::string> lines = ReadJournal(journal);
     const bool committing = !lines.empty() && lines.front() == kCommitting;
+    // Only names of the program file list are ever removed again.
+    std::vector<std::string> added;
+    for (size_t i = 1; i < lines.size(); ++i)
+        if (std::find(kProgramFileList.begin(), kProgramFileList.end(), lines[i]) != kProgramFileList.end())
+            added.push_back(lines[i]);
     std::string failed;
-    const bool ok = committing ? Commit(context, failed)
-                               : Undo(context, std::vector<std::string>(lines.begin() + (lines.empty() ? 0 : 1),
-                                                                        lines.end()),
-                                      failed);
+    const bool ok = committing ? Commit(context, failed) : Undo(context, added, failed);
     if (!ok) {
         Log(FormatText(IDS_PROGRAM_NOT_RECOVERED, {failed}));
         return false;
@@ -204,10 +207,15 @@ bool FRecoverProgramFiles(const UpdateContext& context)
     RemoveFile(journal);
     Log(LoadText(committing ? IDS_PROGRAM_RECOVERED_NEW : IDS_PROGRAM_RECOVERED_OLD));
     if (committing) {
-        RemoveShortcuts(names::kOldProduct);
-        RemoveShortcuts(names::kNewProduct);
-        CreateDesktopShortcut(context.ProgramPath);
-        CreateStartMenuShortcuts(context.ProgramPath);
+        // Start-up runs inside the window's creation, where no exception may pass.
+        try {
+            RemoveShortcuts(names::kOldProduct);
+            RemoveShortcuts(names::kNewProduct);
+            CreateDesktopShortcut(context.ProgramPath);
+            CreateStartMenuShortcuts(context.ProgramPath);
+        } catch (const std::exception& error) {
+            Log(ErrorText(error));
+        }
     }
     return true;
 }
