@@ -64,13 +64,6 @@ void ReadProgramPath(UpdateContext& context)
     }
 }
 
-std::string TempFolder()
-{
-    char buffer[kPathBuffer] = {};
-    const DWORD length = GetTempPathA(static_cast<DWORD>(kPathBuffer), buffer);
-    return length < kPathBuffer ? std::string(buffer, length) : std::string();
-}
-
 bool IniFlag(const std::string& iniPath, const char* key)
 {
     char value[kPathBuffer] = {};

@@ -54,7 +54,10 @@ RECT ChildRect(HWND parent, HWND child)
 
 }  // namespace
 
-Tw_main::Tw_main(HINSTANCE instance) : instance_(instance), logSink_(*this) {}
+Tw_main::Tw_main(HINSTANCE instance, const std::string& logPath) : instance_(instance), logSink_(*this)
+{
+    context_.LogPath = logPath;
+}
 
 Tw_main::~Tw_main() = default;
 
@@ -221,6 +224,7 @@ void Tw_main::btn_startClick()
     Grid().FinishEditing();
     running_ = true;
     SetPropA(window_, kRunningProperty, window_);
+    const RunLog runLog(context_, GetFileVersion(""));
     RunUpdate(context_, *this);
     RemovePropA(window_, kRunningProperty);
     running_ = false;

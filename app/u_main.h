@@ -20,7 +20,8 @@ public:
     // the window answers sent messages during a run too.
     static constexpr char kRunningProperty[] = "Kolvano-UpdateTool.Lauf";
 
-    explicit Tw_main(HINSTANCE instance);
+    // logPath: a file that receives the run log too; empty for none.
+    Tw_main(HINSTANCE instance, const std::string& logPath);
     ~Tw_main() override;
     Tw_main(const Tw_main&) = delete;
     Tw_main& operator=(const Tw_main&) = delete;

@@ -11,7 +11,6 @@
 #include "update/u_log.h"
 #include "util/files.h"
 #include "util/text.h"
-#include "util/versions.h"
 
 #include <exception>
 #include <functional>
@@ -62,7 +61,7 @@ class UpdateRun {
 public:
     UpdateRun(UpdateContext& context, RunView& view) : context_(context), view_(view) {}
 
-    void Run()
+    RunOutcome Run(RunMode mode)
     {
         view_.ShowBusy(true);
         view_.ClearLog();
@@ -70,22 +69,37 @@ public:
         view_.SetWaitCursor(true);
         view_.Repaint();
         try {
-            RunPhases();
+            RunChecks();
+            if (mode == RunMode::Check) {
+                Restore();
+                Log(LoadText(IDS_CHECK_PASSED));
+                return RunOutcome::Success;
+            }
+            failure_ = RunOutcome::Failed;
+            RunChanges();
             Succeed();
+            return RunOutcome::Success;
         } catch (const RunStopped&) {
         } catch (const std::exception& error) {
             StopWithText(ErrorText(error));
         } catch (...) {
             StopWithText(LoadText(IDS_RUN_UNKNOWN_ERROR));
         }
+        return failure_;
     }
 
 private:
-    void RunPhases()
+    // The steps that change nothing: the keys and the preflight.
+    void RunChecks()
     {
         if (context_.ReplacePlausi || context_.UpdateDataCsvs || context_.RestructureFolders)
             RunFarmPhase(KeyPhase());
+        failure_ = RunOutcome::PreflightRefused;
         Preflight();
+    }
+
+    void RunChanges()
+    {
         if (context_.ReplacePlausi)
             RunFarmPhase(PlausiPhase());
         if (context_.UpdateDataCsvs)
@@ -228,6 +242,14 @@ private:
         }
     }
 
+    // The window as it was before the run, without the busy state.
+    void Restore()
+    {
+        view_.SetWaitCursor(false);
+        view_.EnableControls(true);
+        view_.ShowBusy(false);
+    }
+
     [[noreturn]] void StopWithBox(const std::string& text)
     {
         view_.SetWaitCursor(false);
@@ -260,9 +282,7 @@ private:
     // An error that no phase handles: shown in a box, and the window is usable again.
     void StopWithText(const std::string& text)
     {
-        view_.SetWaitCursor(false);
-        view_.EnableControls(true);
-        view_.ShowBusy(false);
+        Restore();
         Log(text);
         view_.ShowError(text);
     }
@@ -270,9 +290,7 @@ private:
     void Succeed()
     {
         const std::string success = LoadText(IDS_RUN_SUCCESS);
-        view_.SetWaitCursor(false);
-        view_.EnableControls(true);
-        view_.ShowBusy(false);
+        Restore();
         Log(success);
         view_.ShowInfo(success);
         view_.SetHeadline(FormatText(IDS_RUN_VERSIONS, {context_.InstalledVersion, context_.UpdateVersion}));
@@ -284,27 +302,36 @@ private:
     RunView& view_;
     // One message per run, handed to every operation and never cleared.
     std::string message_;
+    // What a stop means at the current point of the run.
+    RunOutcome failure_ = RunOutcome::KeyRefused;
 };
 
 }  // namespace
 
-void RunUpdate(UpdateContext& context, RunView& view)
+RunOutcome RunUpdate(UpdateContext& context, RunView& view, RunMode mode)
 {
-    const RunLog runLog(context, GetFileVersion(""));
     // An installation and a library this process can load are required before anything changes.
     std::string stop;
     std::string reason;
+    RunOutcome outcome = RunOutcome::LibraryUnusable;
     // Without an installation every path of the run would point into the current folder.
-    if (context.ProgramPath.empty())
+    if (context.ProgramPath.empty()) {
         stop = LoadText(IDS_RUN_NOT_INSTALLED);
-    else if (!FileExists(context.UpdatePath + names::kPbfLibrary))
+        outcome = RunOutcome::NotInstalled;
+    } else if (!FileExists(context.UpdatePath + names::kPbfLibrary)) {
         stop = LoadText(IDS_RUN_NO_LIBRARY);
-    else if (!CheckPbfLibrary(context.UpdatePath, reason))
+    } else if (!CheckPbfLibrary(context.UpdatePath, reason)) {
         stop = FormatText(IDS_PBF_RUN_STOPPED, {reason});
+    } else if (mode == RunMode::Check) {
+        // A check loads the library even when no farm needs it.
+        PbfLibrary library;
+        if (!library.Load(context.UpdatePath))
+            stop = FormatText(IDS_PBF_RUN_STOPPED, {library.Error()});
+    }
     if (!stop.empty()) {
         Log(stop);
         view.ShowError(stop);
-        return;
+        return outcome;
     }
-    UpdateRun(context, view).Run();
+    return UpdateRun(context, view).Run(mode);
 }

@@ -28,5 +28,26 @@ public:
     virtual void EnableRestartBox(bool enabled) = 0;
 };
 
-// Runs every phase whose gate is open. Each stop leaves the window ready for another Start.
-void RunUpdate(UpdateContext& context, RunView& view);
+// How a run ended, from the kind of failure a distribution system can act on.
+enum class RunOutcome {
+    Success,
+    NotInstalled,
+    // The encryption library is missing, of the wrong kind, or cannot be loaded.
+    LibraryUnusable,
+    // The key check stopped; nothing was changed.
+    KeyRefused,
+    // The preflight found problems; nothing was changed.
+    PreflightRefused,
+    // A stop after the first change.
+    Failed,
+};
+
+enum class RunMode {
+    Update,
+    // The library, the keys and the preflight only: nothing is changed.
+    Check,
+};
+
+// Runs every phase whose gate is open, while the caller keeps a RunLog open. Each stop leaves
+// the window ready for another Start.
+RunOutcome RunUpdate(UpdateContext& context, RunView& view, RunMode mode = RunMode::Update);

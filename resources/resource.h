@@ -176,3 +176,15 @@
 #define IDS_RUNLOG_UPDATE_PATH     1703
 #define IDS_RUNLOG_PROGRAM_PATH    1704
 #define IDS_RUNLOG_TEMP_PATH       1705
+
+// Command line and runs without a window
+#define IDS_CMD_UNKNOWN            1901
+#define IDS_CMD_USAGE              1902
+#define IDS_LOG_NOT_WRITABLE       1903
+#define IDS_SYSTEM_ACCOUNT         1904
+#define IDS_ALREADY_RUNNING        1905
+#define IDS_UNATTENDED_RUN         1906
+#define IDS_UNATTENDED_CHECK       1907
+#define IDS_CHECK_PASSED           1908
+#define IDS_KEY_MISSING            1909
+#define IDS_KEYS_MISSING_STOP      1910

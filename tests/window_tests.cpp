@@ -18,13 +18,6 @@ std::string ScreenshotFolder()
     return folder;
 }
 
-std::string TempFolder()
-{
-    char buffer[MAX_PATH] = {};
-    GetTempPathA(MAX_PATH, buffer);
-    return buffer;
-}
-
 class WindowTest : public testing::Test {
 protected:
     void SetUp() override { demo_.ShipTool(); }

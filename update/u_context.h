@@ -11,6 +11,8 @@ struct UpdateContext {
     std::string ProgramPath;
     std::string AppDataPath;
     std::string TempPath;
+    // A file named on the command line that receives the run log too; empty when none.
+    std::string LogPath;
 
     // Normalised file versions of the installed and the shipped main executable.
     std::string InstalledVersion;

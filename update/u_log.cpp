@@ -77,13 +77,15 @@ void ShowPlainMessage(const std::string& text)
 }
 
 RunLog::RunLog(const UpdateContext& context, const std::string& toolVersion)
-    : file_(CreateFileA((context.TempPath + kFileName).c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr,
-                        OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr)),
+    : file_(Open(context.TempPath + kFileName)),
+      extraFile_(context.LogPath.empty() ? FileHandle() : Open(context.LogPath)),
       previous_(g_runLog)
 {
     g_runLog = this;
     Write(FormatText(IDS_RUNLOG_HEADER, {toolVersion, TimeStamp()}));
-    Write(FormatText(IDS_RUNLOG_VERSIONS, {context.InstalledVersion, context.UpdateVersion}));
+    // Before start-up (a refused start) no version has been read.
+    if (!context.InstalledVersion.empty() || !context.UpdateVersion.empty())
+        Write(FormatText(IDS_RUNLOG_VERSIONS, {context.InstalledVersion, context.UpdateVersion}));
     Write(FormatText(IDS_RUNLOG_UPDATE_PATH, {context.UpdatePath}));
     Write(FormatText(IDS_RUNLOG_PROGRAM_PATH, {context.ProgramPath}));
     Write(FormatText(IDS_RUNLOG_TEMP_PATH, {context.TempPath}));
@@ -94,11 +96,19 @@ RunLog::~RunLog()
     g_runLog = previous_;
 }
 
+FileHandle RunLog::Open(const std::string& path)
+{
+    // Shared for writing: a distribution system may hand several runs the same file.
+    return FileHandle(CreateFileA(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                  OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
 void RunLog::Write(const std::string& line)
 {
-    if (!file_)
-        return;
     const std::string text = TimeStamp() + "  " + line + "\r\n";
-    DWORD written = 0;
-    WriteFile(file_.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+    for (const FileHandle* file : {&file_, &extraFile_}) {
+        DWORD written = 0;
+        if (*file)
+            WriteFile(file->get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+    }
 }

@@ -52,23 +52,27 @@ void KeepAlive();
 void ShowProgress(const std::string& text);
 
 // The run log file for support staff: while the object lives, every line that the sink shows
-// is also appended, behind a time stamp, to TempPath + kFileName. A file that cannot be written
-// never stops the update.
+// is also appended, behind a time stamp, to TempPath + kFileName and to LogPath when one is
+// set. A file that cannot be written never stops the update.
 class RunLog {
 public:
     static constexpr char kFileName[] = "Kolvano-UpdateTool.log";
 
-    // Opens the file for appending and writes the run's header (tool version, both program
+    // Opens the files for appending and writes the run's header (tool version, both program
     // versions, the three folders).
     RunLog(const UpdateContext& context, const std::string& toolVersion);
     ~RunLog();
     RunLog(const RunLog&) = delete;
     RunLog& operator=(const RunLog&) = delete;
 
-    // Appends the line behind a time stamp; does nothing when the file could not be opened.
+    // Appends the line behind a time stamp to each file that could be opened.
     void Write(const std::string& line);
+
+    // Opens a log file for appending; an invalid handle when that is not possible.
+    static FileHandle Open(const std::string& path);
 
 private:
     FileHandle file_;
+    FileHandle extraFile_;
     RunLog* previous_;
 };

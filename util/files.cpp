@@ -65,6 +65,13 @@ std::string ExecutableFolder()
     return path.substr(0, path.find_last_of('\\') + 1);
 }
 
+std::string TempFolder()
+{
+    char buffer[MAX_PATH] = {};
+    const DWORD length = GetTempPathA(MAX_PATH, buffer);
+    return length < MAX_PATH ? std::string(buffer, length) : std::string();
+}
+
 std::string GetSpecialFolderPath(int csidl)
 {
     char buffer[MAX_PATH] = {};

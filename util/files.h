@@ -16,6 +16,9 @@ bool FolderExists(const std::string& path);
 std::string OwnExecutablePath();
 std::string ExecutableFolder();
 
+// The user's temp folder with a trailing backslash; empty when the path is too long.
+std::string TempFolder();
+
 // The shell's folder for a CSIDL number with a trailing backslash; empty when it cannot be resolved.
 std::string GetSpecialFolderPath(int csidl);
 

@@ -1,0 +1,41 @@
+#include "app/command_line.h"
+
+#include "resources/resource.h"
+#include "util/text.h"
+
+#include <windows.h>
+
+namespace {
+
+// The switch name after '/' or '-', in lower case; empty when the argument is no switch.
+std::string SwitchName(const std::string& arg)
+{
+    if (arg.size() < 2 || (arg[0] != '/' && arg[0] != '-'))
+        return {};
+    std::string name = arg.substr(1);
+    CharLowerBuffA(name.data(), static_cast<DWORD>(name.size()));
+    return name;
+}
+
+}  // namespace
+
+Options ReadOptions(const std::vector<std::string>& args)
+{
+    static constexpr char kLog[] = "log:";
+    Options options;
+    for (const std::string& arg : args) {
+        const std::string name = SwitchName(arg);
+        if (name == "quiet")
+            options.quiet = true;
+        else if (name == "check")
+            options.check = true;
+        else if (name == "?")
+            options.help = true;
+        else if (name.rfind(kLog, 0) == 0 && !Trim(arg.substr(1 + sizeof(kLog) - 1)).empty())
+            options.logPath = Trim(arg.substr(1 + sizeof(kLog) - 1));
+        else if (options.error.empty())
+            // The first one is named; the rest is still read, so that /quiet keeps its meaning.
+            options.error = FormatText(IDS_CMD_UNKNOWN, {arg});
+    }
+    return options;
+}

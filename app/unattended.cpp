@@ -1,0 +1,236 @@
+#include "app/unattended.h"
+
+#include "app/farm_rows.h"
+#include "app/grid_rows.h"
+#include "app/startup.h"
+#include "app/update_run.h"
+#include "resources/resource.h"
+#include "update/errors.h"
+#include "update/farm.h"
+#include "update/u_log.h"
+#include "util/files.h"
+#include "util/handles.h"
+#include "util/text.h"
+#include "util/versions.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <sstream>
+#include <vector>
+
+namespace {
+
+// The standard output a distribution system captures, or the console of the command prompt
+// that started the tool.
+void WriteToConsole(const std::string& text)
+{
+    HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+    FileHandle console;
+    if (!out || out == INVALID_HANDLE_VALUE) {
+        if (!AttachConsole(ATTACH_PARENT_PROCESS))
+            return;
+        console.reset(CreateFileA("CONOUT$", GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr));
+        if (!console)
+            return;
+        out = console.get();
+    }
+    const std::string line = text + "\r\n";
+    DWORD mode = 0;
+    DWORD written = 0;
+    if (GetConsoleMode(out, &mode)) {
+        // A console shows its own code page; the text is code page 1252.
+        std::wstring wide(line.size(), L'\0');
+        const int length = MultiByteToWideChar(1252, 0, line.data(), static_cast<int>(line.size()), wide.data(),
+                                               static_cast<int>(wide.size()));
+        WriteConsoleW(out, wide.data(), static_cast<DWORD>(length), &written, nullptr);
+    } else {
+        WriteFile(out, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+    }
+}
+
+// The lines of a text, without empty ones.
+std::vector<std::string> Lines(const std::string& text)
+{
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    std::string line;
+    while (std::getline(in, line))
+        if (!Trim(line).empty())
+            lines.push_back(line);
+    return lines;
+}
+
+int ExitCodeOf(RunOutcome outcome)
+{
+    switch (outcome) {
+    case RunOutcome::Success:
+        return kExitSuccess;
+    case RunOutcome::NotInstalled:
+        return kExitNotInstalled;
+    case RunOutcome::LibraryUnusable:
+        return kExitLibrary;
+    case RunOutcome::KeyRefused:
+        return kExitKeys;
+    case RunOutcome::PreflightRefused:
+        return kExitPreflight;
+    case RunOutcome::Failed:
+        break;
+    }
+    return kExitRunFailed;
+}
+
+// Stands in for the main window: the farm rows come from the registry, and what the window
+// would show in a box goes to the log (and, for a check with a person, into a box).
+class UnattendedRun : public LogSink, public RunView {
+public:
+    explicit UnattendedRun(const Options& options)
+        : options_(options), rows_(LoadText(IDS_GRID_FARM), LoadText(IDS_GRID_KEY)), sink_(*this)
+    {
+    }
+
+    int Run();
+
+    void AddLine(const std::string& text) override { logged_.push_back(text); }
+    bool ShowsDebug() const override { return context_.DebugInfo; }
+    void ShowPlainMessage(const std::string& text) override { Report(text, false); }
+
+    int RowCount() override { return rows_.RowCount(); }
+    std::string Cell(int column, int row) override { return rows_.Cell(column, row); }
+    void SetCell(int column, int row, const std::string& text) override { rows_.SetCell(column, row, text); }
+    void ShowBusy(bool) override {}
+    void SetWaitCursor(bool) override {}
+    void ClearLog() override {}
+    void EnableControls(bool) override {}
+    void Repaint() override {}
+    void ShowInfo(const std::string& text) override { Report(text, false); }
+    void ShowError(const std::string& text) override { Report(text, true); }
+    void SetHeadline(const std::string&) override {}
+    void EnableStart(bool) override {}
+    void EnableRestartBox(bool) override {}
+
+private:
+    // Logs the lines of the text that the log does not hold yet; a person sees the box too.
+    void Report(const std::string& text, bool error)
+    {
+        for (const std::string& line : Lines(text))
+            if (std::find(logged_.begin(), logged_.end(), line) == logged_.end())
+                Log(line);
+        if (!options_.quiet)
+            MessageBoxA(nullptr, text.c_str(), LoadText(IDS_APP_TITLE).c_str(), error ? MB_ICONERROR : MB_ICONINFORMATION);
+    }
+
+    int Stop(const std::string& text, int code)
+    {
+        Report(text, true);
+        return code;
+    }
+
+    // A farm without a stored key cannot be typed in here; every such farm is named.
+    bool KeysComplete()
+    {
+        bool complete = true;
+        for (int row = 1; row < rows_.RowCount(); ++row) {
+            const Farm farm = Farm::FromLabel(rows_.Cell(0, row));
+            if (farm.IsBlank() || !Trim(rows_.Cell(1, row)).empty())
+                continue;
+            Log(FormatText(IDS_KEY_MISSING, {farm.Name()}));
+            complete = false;
+        }
+        return complete;
+    }
+
+    int CheckAndRun();
+
+    const Options& options_;
+    UpdateContext context_;
+    GridRows rows_;
+    ScopedLogSink sink_;
+    std::vector<std::string> logged_;
+};
+
+int UnattendedRun::Run()
+{
+    const StartupResult startup = FillUpdateContext(context_, OwnExecutablePath());
+    context_.LogPath = options_.logPath;
+    const RunLog runLog(context_, GetFileVersion(""));
+    Log(LoadText(options_.check ? IDS_UNATTENDED_CHECK : IDS_UNATTENDED_RUN));
+    if (!startup.error.empty())
+        return Stop(startup.error, kExitUpdateFolder);
+    if (context_.ProgramPath.empty())
+        return Stop(LoadText(IDS_RUN_NOT_INSTALLED), kExitNotInstalled);
+    try {
+        return CheckAndRun();
+    } catch (const std::exception& error) {
+        return Stop(ErrorText(error), kExitUpdateFolder);
+    }
+}
+
+// The version gate, the rows and their keys, then the run or its checks.
+int UnattendedRun::CheckAndRun()
+{
+    if (context_.HasProgramFiles && !IsUpdatePossible(context_))
+        return Stop(FormatText(IDS_REFUSED_BOX, {context_.InstalledVersion, context_.UpdateVersion}),
+                    kExitNewerInstalled);
+    if (IsGridFilled(context_))
+        FillFarmGrid(rows_, context_.ProgramPath);
+    if (!KeysComplete())
+        return Stop(LoadText(IDS_KEYS_MISSING_STOP), kExitKeys);
+    const int code = ExitCodeOf(RunUpdate(context_, *this, options_.check ? RunMode::Check : RunMode::Update));
+    if (code == kExitSuccess && options_.check && !options_.quiet)
+        Report(LoadText(IDS_CHECK_PASSED), false);
+    return code;
+}
+
+}  // namespace
+
+void Announce(const Options& options, const std::string& text, bool error)
+{
+    UpdateContext where;
+    where.UpdatePath = ExecutableFolder();
+    where.TempPath = TempFolder();
+    where.LogPath = options.logPath;
+    RunLog(where, GetFileVersion("")).Write(text);
+    if (options.quiet)
+        WriteToConsole(text);
+    else
+        MessageBoxA(nullptr, text.c_str(), LoadText(IDS_APP_TITLE).c_str(), error ? MB_ICONERROR : MB_ICONINFORMATION);
+}
+
+int ShowUsage(const Options& options)
+{
+    const std::string usage = LoadText(IDS_CMD_USAGE);
+    if (options.error.empty()) {
+        if (options.quiet)
+            WriteToConsole(usage);
+        else
+            MessageBoxA(nullptr, usage.c_str(), LoadText(IDS_APP_TITLE).c_str(), MB_ICONINFORMATION);
+        return kExitSuccess;
+    }
+    Announce(options, options.error + "\n\n" + usage, true);
+    return kExitBadCommandLine;
+}
+
+int StartRefusal(const Options& options, bool asLocalSystem, bool firstInstance)
+{
+    if (asLocalSystem) {
+        Announce(options, LoadText(IDS_SYSTEM_ACCOUNT), true);
+        return kExitSystemAccount;
+    }
+    if (!firstInstance) {
+        Announce(options, LoadText(IDS_ALREADY_RUNNING), true);
+        return kExitAlreadyRunning;
+    }
+    if (!options.logPath.empty() && !RunLog::Open(options.logPath)) {
+        Options withoutLog = options;
+        withoutLog.logPath.clear();
+        Announce(withoutLog, FormatText(IDS_LOG_NOT_WRITABLE, {options.logPath}), true);
+        return kExitLogNotWritable;
+    }
+    return kExitSuccess;
+}
+
+int RunUnattended(const Options& options)
+{
+    return UnattendedRun(options).Run();
+}
