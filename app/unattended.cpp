@@ -153,6 +153,9 @@ int UnattendedRun::Run()
 {
     const StartupResult startup = FillUpdateContext(context_, OwnExecutablePath());
     context_.LogPath = options_.logPath;
+    // A start-up that stopped early has not read the temp folder yet; the log needs it.
+    if (context_.TempPath.empty())
+        context_.TempPath = TempFolder();
     const RunLog runLog(context_, GetFileVersion(""));
     Log(LoadText(options_.check ? IDS_UNATTENDED_CHECK : IDS_UNATTENDED_RUN));
     if (!startup.error.empty())

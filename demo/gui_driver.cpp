@@ -60,10 +60,10 @@ GuiDriver::~GuiDriver()
     }
 }
 
-bool GuiDriver::Start(const std::string& exe)
+bool GuiDriver::Start(const std::string& exe, const std::string& arguments)
 {
     const std::string folder = exe.substr(0, exe.find_last_of('\\') + 1);
-    std::string commandLine = "\"" + exe + "\"";
+    std::string commandLine = "\"" + exe + "\"" + (arguments.empty() ? "" : " " + arguments);
     if (!job_) {
         job_.reset(CreateJobObjectA(nullptr, nullptr));
         JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
@@ -90,6 +90,7 @@ bool GuiDriver::Start(const std::string& exe)
 
 namespace {
 
+// A window of the class, or with no class given, any visible window.
 struct TopLevelSearch {
     DWORD processId;
     const char* className;
@@ -101,7 +102,8 @@ BOOL CALLBACK MatchTopLevel(HWND window, LPARAM data)
     auto* search = reinterpret_cast<TopLevelSearch*>(data);
     DWORD owner = 0;
     GetWindowThreadProcessId(window, &owner);
-    if (owner == search->processId && ClassName(window) == search->className) {
+    if (owner == search->processId &&
+        (search->className ? ClassName(window) == search->className : IsWindowVisible(window) != FALSE)) {
         search->found = window;
         return FALSE;
     }
@@ -109,6 +111,11 @@ BOOL CALLBACK MatchTopLevel(HWND window, LPARAM data)
 }
 
 }  // namespace
+
+bool GuiDriver::ShowsWindow()
+{
+    return FindTopLevel(nullptr) != nullptr;
+}
 
 HWND GuiDriver::FindTopLevel(const char* className)
 {

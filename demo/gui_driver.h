@@ -40,11 +40,13 @@ public:
     GuiDriver& operator=(const GuiDriver&) = delete;
 
     // Starts the executable with its own folder as working folder.
-    bool Start(const std::string& exe);
+    bool Start(const std::string& exe, const std::string& arguments = "");
     // The main window of the tool, once it exists (shown or not).
     HWND MainWindow(DWORD timeoutMs = 10000);
     // Waits until the main window is visible.
     bool WaitVisible(DWORD timeoutMs = 10000);
+    // Whether any top-level window of the tool is visible now.
+    bool ShowsWindow();
 
     HWND Control(int id);
     std::string Text(HWND window);

@@ -231,6 +231,18 @@ void RemoveDemoRegistry()
     }
 }
 
+void RemoveDemoShortcuts()
+{
+    const std::string desktop = GetSpecialFolderPath(names::kCsidlDesktop);
+    for (const char* link : {"Kolvano.lnk", "Kolvano3.lnk"})
+        DeleteFileA((desktop + link).c_str());
+    for (int csidl : {2, 23}) {
+        const std::string folder = GetSpecialFolderPath(csidl) + "Orvalis GmbH";
+        if (FolderExists(folder))
+            DeleteFolder(folder, false, true, false);
+    }
+}
+
 std::string BuildDemo(const std::string& root, const std::string& binFolder)
 {
     const DemoFarm farms[] = {
@@ -284,4 +296,56 @@ std::string BuildDemo(const std::string& root, const std::string& binFolder)
                                    "   7.00.02.00  Antragshilfe.pdf;\r\n"
                                    "   7.00.01.00  Alt.pdf;\r\n");
     return demo.ToolPath();
+}
+
+std::string ReadFileBytes(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        throw std::runtime_error("cannot read " + path);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+namespace {
+
+void DumpUserKey(const std::string& path, std::string& out)
+{
+    RegKey key;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, KEY_READ, key.put()) != ERROR_SUCCESS)
+        return;
+    out += "[" + path + "]\n";
+    char name[256];
+    BYTE data[4096];
+    for (DWORD i = 0;; ++i) {
+        DWORD nameSize = sizeof(name);
+        DWORD dataSize = sizeof(data);
+        DWORD type = 0;
+        if (RegEnumValueA(key.get(), i, name, &nameSize, nullptr, &type, data, &dataSize) != ERROR_SUCCESS)
+            break;
+        out += std::string(name, nameSize) + '=' + std::to_string(type) + ':' +
+               std::string(reinterpret_cast<const char*>(data), dataSize) + '\n';
+    }
+    for (DWORD i = 0;; ++i) {
+        DWORD nameSize = sizeof(name);
+        if (RegEnumKeyExA(key.get(), i, name, &nameSize, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+            break;
+        DumpUserKey(path + '\\' + std::string(name, nameSize), out);
+    }
+}
+
+}  // namespace
+
+std::string InstallationSnapshot(const std::string& folder, bool exactBytes)
+{
+    std::vector<std::string> files;
+    ListFiles(folder, "*", true, &files);
+    std::string out;
+    for (const std::string& file : files) {
+        const std::string bytes = ReadFileBytes(file);
+        const std::string extension = FileNameExtension(file);
+        const bool varies = _stricmp(extension.c_str(), ".CND") == 0 || _stricmp(extension.c_str(), ".lnk") == 0;
+        out += file + '\n' + (exactBytes || !varies ? bytes : std::to_string(bytes.size())) + '\n';
+    }
+    DumpUserKey(names::kProductKey, out);
+    return out;
 }

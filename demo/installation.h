@@ -75,6 +75,17 @@ std::string DecryptText(const std::string& binFolder, const std::string& source,
 
 // Removes the product's and the developer switch's registry keys.
 void RemoveDemoRegistry();
+// Removes the desktop links and start-menu folders of the product.
+void RemoveDemoShortcuts();
+
+// The file's bytes; throws std::runtime_error when it cannot be read.
+std::string ReadFileBytes(const std::string& path);
+
+// Every file below the folder with its bytes, then every key and value below the product's
+// registry key: compared before and after a step that promises to change nothing. Without
+// exactBytes, encrypted files (fresh salts) and shell links (times) count by their size, so that
+// two runs over equal installations can be compared.
+std::string InstallationSnapshot(const std::string& folder, bool exactBytes = true);
 
 // Helpers that throw std::runtime_error when they fail.
 void WriteFileBytes(const std::string& path, const std::string& bytes);

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the tool in release mode and writes the release package:
 #   build-release/Kolvano-UpdateTool-<version>.zip
-# with the tool, a commented example update.ini and the guide for preparing an update folder.
+# with the tool, a commented example update.ini, the guide for preparing an update folder and
+# the guide for software distribution.
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -19,7 +20,8 @@ stage="$build/package/Kolvano-UpdateTool-$version"
 rm -rf "$build/package"
 mkdir -p "$stage"
 cp "$build/bin/Kolvano-UpdateTool.exe" "$stage/"
-cp "$root/package/update.ini" "$root/package/ANLEITUNG-UPDATEORDNER.md" "$stage/"
+cp "$root/package/update.ini" "$root/package/ANLEITUNG-UPDATEORDNER.md" "$root/package/ANLEITUNG-VERTEILUNG.md" \
+    "$stage/"
 
 zipfile="$build/Kolvano-UpdateTool-$version.zip"
 rm -f "$zipfile"

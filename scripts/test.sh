@@ -15,14 +15,7 @@ cmake -S "$root" -B "$build-x64" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x
 cmake --build "$build-x64" -j"$(nproc)" --target Kolvano-UpdateTool pbfdec
 
 source "$root/scripts/wine-env.sh"
-wine_env "$build"
-cleanup() {
-    wine_stop
-    xvfb_stop
-}
-trap cleanup EXIT
-xvfb_start
-wine_start
+wine_session "$build"
 
 status=0
 ctest --test-dir "$build" --output-on-failure || status=$?

@@ -68,3 +68,12 @@ xvfb_stop() {
         wait "$XVFB_PID" 2>/dev/null || true
     fi
 }
+
+# The prefix below the folder, an Xvfb display and the wineserver, both stopped when the
+# calling script exits.
+wine_session() {
+    wine_env "$1"
+    trap 'wine_stop; xvfb_stop' EXIT
+    xvfb_start
+    wine_start
+}

@@ -26,6 +26,15 @@ protected:
 
 }  // namespace
 
+// What a run leaves on disk, in the registry and among the shortcuts, comparable across runs.
+std::string Outcome(const std::string& root)
+{
+    std::string outcome = InstallationSnapshot(root, false);
+    for (int csidl : {0, 2})
+        outcome += InstallationSnapshot(GetSpecialFolderPath(csidl), false);
+    return outcome;
+}
+
 TEST_F(DemoTest, EveryPhaseRunsInOrderAndLeavesTheInstallationUpdated)
 {
     const std::string toolPath = BuildDemo(scratch_.path(), BinFolder());
@@ -75,4 +84,15 @@ TEST_F(DemoTest, EveryPhaseRunsInOrderAndLeavesTheInstallationUpdated)
     }
     EXPECT_TRUE(FileExists(program + "BNR402000_8800_1_1\\Antragshilfe.pdf"));
     EXPECT_FALSE(FolderExists(program + "BNR402000"));
+    tool_.Click(IDC_BTN_CLOSE);
+    ASSERT_TRUE(tool_.WaitForExit());
+
+    // The same installation updated without a window ends the same.
+    const std::string byStart = Outcome(scratch_.path());
+    { const ShortcutScratch removeLinks; }
+    BuildDemo(scratch_.path(), BinFolder());
+    GuiDriver quiet;
+    ASSERT_TRUE(quiet.Start(toolPath, "/quiet"));
+    EXPECT_EQ(quiet.WaitForExit(60000), DWORD{0});
+    EXPECT_EQ(Outcome(scratch_.path()), byStart);
 }

@@ -1,7 +1,11 @@
 // The window-free half of start-up against the prefix's registry and file system.
 #include "app/startup.h"
+#include "app/unattended.h"
 #include "tests/test_support.h"
 #include "util/files.h"
+#include "util/session.h"
+
+#include <sddl.h>
 
 #include <gtest/gtest.h>
 
@@ -219,4 +223,73 @@ TEST(GetSpecialFolderPath, ResolvesShellFolders)
     ASSERT_FALSE(appData.empty());
     EXPECT_EQ(appData.back(), '\\');
     EXPECT_EQ(GetSpecialFolderPath(0x7fff), "") << "an unknown folder yields an empty path";
+}
+
+TEST(ReadOptions, SwitchesInAnyCaseWithSlashOrDash)
+{
+    struct Case {
+        std::vector<std::string> args;
+        bool quiet, check, help;
+        std::string logPath;
+        // The argument that the error names; empty when the line is read.
+        std::string refused;
+    };
+    const Case cases[] = {
+        {{}, false, false, false, "", ""},
+        {{"/quiet"}, true, false, false, "", ""},
+        {{"-QUIET", "/Check"}, true, true, false, "", ""},
+        {{"/check", "/log:C:\\Ein Ordner\\upd.log"}, false, true, false, "C:\\Ein Ordner\\upd.log", ""},
+        {{"-?"}, false, false, true, "", ""},
+        // After an unknown switch the rest still counts, so that /quiet keeps the boxes away.
+        {{"/stumm", "/quiet", "/x"}, true, false, false, "", "/stumm"},
+        {{"quiet"}, false, false, false, "", "quiet"},
+        {{"/LOG:"}, false, false, false, "", "/LOG:"},
+        {{"/quiet:1"}, false, false, false, "", "/quiet:1"},
+    };
+    for (const Case& test : cases) {
+        const Options options = ReadOptions(test.args);
+        const std::string line = test.args.empty() ? "(none)" : test.args[0];
+        EXPECT_EQ(options.quiet, test.quiet) << line;
+        EXPECT_EQ(options.check, test.check) << line;
+        EXPECT_EQ(options.help, test.help) << line;
+        EXPECT_EQ(options.logPath, test.logPath) << line;
+        if (test.refused.empty())
+            EXPECT_EQ(options.error, "") << line;
+        else
+            EXPECT_EQ(options.error, "Unbekannte oder unvollst\xE4ndige Angabe in der Befehlszeile: " + test.refused);
+    }
+}
+
+TEST(StartRefusal, SystemAccountSecondInstanceAndUnwritableLogEachHaveTheirCode)
+{
+    PSID system = nullptr;
+    PSID administrators = nullptr;
+    ASSERT_TRUE(ConvertStringSidToSidA("S-1-5-18", &system));
+    ASSERT_TRUE(ConvertStringSidToSidA("S-1-5-32-544", &administrators));
+    EXPECT_TRUE(IsLocalSystemSid(system));
+    EXPECT_FALSE(IsLocalSystemSid(administrators));
+    EXPECT_FALSE(IsLocalSystemSid(nullptr));
+    LocalFree(system);
+    LocalFree(administrators);
+    EXPECT_FALSE(RunsAsLocalSystem());
+
+    {
+        const InstanceLock first("Kolvano-UpdateTool-Test");
+        const InstanceLock second("Kolvano-UpdateTool-Test");
+        EXPECT_TRUE(first.IsFirst());
+        EXPECT_FALSE(second.IsFirst());
+    }
+    EXPECT_TRUE(InstanceLock("Kolvano-UpdateTool-Test").IsFirst());
+
+    ScratchFolder scratch;
+    Options quiet = ReadOptions({"/quiet"});
+    quiet.logPath = scratch / "verteilung.log";
+    EXPECT_EQ(StartRefusal(quiet, false, true), kExitSuccess);
+    EXPECT_EQ(StartRefusal(quiet, true, true), kExitSystemAccount);
+    EXPECT_NE(ReadFileBytes(quiet.logPath).find("unter dem lokalen Systemkonto gestartet"), std::string::npos);
+    EXPECT_EQ(StartRefusal(quiet, false, false), kExitAlreadyRunning);
+    EXPECT_NE(ReadFileBytes(quiet.logPath).find("l\xE4uft bereits"), std::string::npos);
+    quiet.logPath = scratch / "fehlt\\verteilung.log";
+    EXPECT_EQ(StartRefusal(quiet, false, true), kExitLogNotWritable);
+    EXPECT_FALSE(FileExists(quiet.logPath));
 }

@@ -66,54 +66,6 @@ void RemoveTree(const std::string& folder)
     RemoveDirectoryA(base.c_str());
 }
 
-std::string ReadFileBytes(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        throw std::runtime_error("cannot read " + path);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-namespace {
-
-void DumpUserKey(const std::string& path, std::string& out)
-{
-    RegKey key;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, KEY_READ, key.put()) != ERROR_SUCCESS)
-        return;
-    out += "[" + path + "]\n";
-    char name[256];
-    BYTE data[4096];
-    for (DWORD i = 0;; ++i) {
-        DWORD nameSize = sizeof(name);
-        DWORD dataSize = sizeof(data);
-        DWORD type = 0;
-        if (RegEnumValueA(key.get(), i, name, &nameSize, nullptr, &type, data, &dataSize) != ERROR_SUCCESS)
-            break;
-        out += std::string(name, nameSize) + '=' + std::to_string(type) + ':' +
-               std::string(reinterpret_cast<const char*>(data), dataSize) + '\n';
-    }
-    for (DWORD i = 0;; ++i) {
-        DWORD nameSize = sizeof(name);
-        if (RegEnumKeyExA(key.get(), i, name, &nameSize, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
-            break;
-        DumpUserKey(path + '\\' + std::string(name, nameSize), out);
-    }
-}
-
-}  // namespace
-
-std::string InstallationSnapshot(const std::string& folder)
-{
-    std::vector<std::string> files;
-    ListFiles(folder, "*", true, &files);
-    std::string out;
-    for (const std::string& file : files)
-        out += file + '\n' + ReadFileBytes(file) + '\n';
-    DumpUserKey("SOFTWARE\\Orvalis GmbH\\Kolvano", out);
-    return out;
-}
-
 void DeleteUserKey(const std::string& path)
 {
     RegDeleteTreeA(HKEY_CURRENT_USER, path.c_str());
@@ -130,27 +82,14 @@ RegistryScratch::~RegistryScratch()
     RemoveDemoRegistry();
 }
 
-namespace {
-
-void RemoveShortcutsOfTheProduct()
-{
-    const std::string desktop = GetSpecialFolderPath(0);
-    for (const char* link : {"Kolvano.lnk", "Kolvano3.lnk"})
-        DeleteFileA((desktop + link).c_str());
-    for (int csidl : {2, 23})
-        RemoveTree(GetSpecialFolderPath(csidl) + "Orvalis GmbH");
-}
-
-}  // namespace
-
 ShortcutScratch::ShortcutScratch()
 {
-    RemoveShortcutsOfTheProduct();
+    RemoveDemoShortcuts();
 }
 
 ShortcutScratch::~ShortcutScratch()
 {
-    RemoveShortcutsOfTheProduct();
+    RemoveDemoShortcuts();
 }
 
 bool RecordingSink::Contains(const std::string& text) const

@@ -35,13 +35,6 @@ private:
 // Removes a folder tree, read-only entries included; test set-up only.
 void RemoveTree(const std::string& folder);
 
-// The file's bytes; throws std::runtime_error when it cannot be read.
-std::string ReadFileBytes(const std::string& path);
-
-// Every file below the folder with its bytes, then every key and value below the product's
-// registry key: compared before and after a step that promises to change nothing.
-std::string InstallationSnapshot(const std::string& folder);
-
 // Registry below HKEY_CURRENT_USER of the prefix.
 void DeleteUserKey(const std::string& path);
 

@@ -77,7 +77,8 @@ void ShowPlainMessage(const std::string& text)
 }
 
 RunLog::RunLog(const UpdateContext& context, const std::string& toolVersion)
-    : file_(Open(context.TempPath + kFileName)),
+    // Without a temp folder the name alone would land in the current folder.
+    : file_(context.TempPath.empty() ? FileHandle() : Open(context.TempPath + kFileName)),
       extraFile_(context.LogPath.empty() ? FileHandle() : Open(context.LogPath)),
       previous_(g_runLog)
 {

@@ -1,0 +1,264 @@
+// A rehearsal of a roll-out by software distribution: one demo PC after another, each prepared
+// in its own way, the tool started on each as a distribution system starts it (quiet, with a
+// log file, nobody at the screen), and one table line per PC.
+//   fleet [folder]     (C:\Kolvano-Flotte when none is given)
+// Exit code 0 when every PC ended as expected: the exit code, no visible window at any moment,
+// nothing changed where the exit code promises that, the new version installed after success.
+#include "demo/gui_driver.h"
+#include "demo/installation.h"
+#include "update/farm.h"
+#include "update/u_constants.h"
+#include "update/u_log.h"
+#include "util/files.h"
+#include "util/handles.h"
+#include "util/versions.h"
+
+#include <windows.h>
+
+#include <cstdio>
+#include <exception>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr DWORD kRunTimeoutMs = 120000;
+const DemoFarm kSpoiledFarm{"BNR310777", "5230_1_1", "Hofladen#7", ""};
+
+// What a PC needs while the tool runs on it: a program file held open, a tool already running.
+struct Pc {
+    Pc(const std::string& root, const std::string& bin) : root(root), bin(bin), demo(root, bin) {}
+
+    std::string root;
+    std::string bin;
+    DemoInstallation demo;
+    FileHandle heldFile;
+    std::unique_ptr<GuiDriver> firstInstance;
+};
+
+struct PcCase {
+    const char* name;
+    const char* expectation;
+    int code;
+    const char* arguments;
+    // Whether the run may change the installation.
+    bool changes;
+    void (*prepare)(Pc& pc);
+};
+
+void Untouched(Pc&) {}
+
+void UpToDate(Pc& pc)
+{
+    GuiDriver earlier;
+    if (!earlier.Start(pc.demo.ToolPath(), "/quiet") || earlier.WaitForExit(kRunTimeoutMs) != DWORD{0})
+        throw std::runtime_error("the preparing update failed");
+}
+
+void WrongKey(Pc&)
+{
+    SetUserString(Farm(kSpoiledFarm.FarmId()).ValuesKeyPath(), names::kKeyValue, "Winterweide");
+}
+
+void MissingKey(Pc&)
+{
+    RegDeleteKeyValueA(HKEY_CURRENT_USER, Farm(kSpoiledFarm.FarmId()).ValuesKeyPath().c_str(), names::kKeyValue);
+}
+
+void HeldProgramFile(Pc& pc)
+{
+    pc.heldFile.reset(CreateFileA((pc.demo.ProgramPath() + "main.pbd").c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                  nullptr, OPEN_EXISTING, 0, nullptr));
+    if (!pc.heldFile)
+        throw std::runtime_error("main.pbd cannot be held");
+}
+
+void NewerInstalled(Pc& pc)
+{
+    for (const char* exe : {names::kMainExe, names::kOldMainExe})
+        pc.demo.InstallCopy(pc.bin + "..\\stubs\\version_7_1_0_0.exe", exe);
+}
+
+void NotInstalled(Pc&)
+{
+    RemoveDemoRegistry();
+}
+
+void UnreadableRegistry(Pc&)
+{
+    SetUserDword(names::kProductKey, names::kAppPathValue, 1);
+}
+
+void MissingLibrary(Pc& pc)
+{
+    DeleteFileA((pc.demo.UpdatePath() + names::kPbfLibrary).c_str());
+}
+
+void TextAsLibrary(Pc& pc)
+{
+    pc.demo.ShipFile(names::kPbfLibrary, "keine Bibliothek\r\n");
+}
+
+// A document that would land outside its farm folder stops the run after the program files.
+void DocumentOutsideFarm(Pc& pc)
+{
+    pc.demo.ShipFile("Hinweis.pdf", "Hinweis");
+    pc.demo.ShipFile("DOKUMENTE.TXT", "   7.00.02.00  Merkblatt_2026.pdf;\r\n"
+                                      "   7.00.02.00  ..\\Hinweis.pdf;\r\n");
+}
+
+void SecondInstance(Pc& pc)
+{
+    pc.firstInstance = std::make_unique<GuiDriver>();
+    if (!pc.firstInstance->Start(pc.demo.ToolPath()) || !pc.firstInstance->WaitVisible())
+        throw std::runtime_error("the first instance did not open its window");
+}
+
+const PcCase kFleet[] = {
+    {"PC01", "update", 0, "/quiet", true, Untouched},
+    {"PC02", "already up to date", 0, "/quiet", true, UpToDate},
+    {"PC03", "check passes", 0, "/quiet /check", false, Untouched},
+    {"PC04", "wrong key", 8, "/quiet", false, WrongKey},
+    {"PC05", "check: wrong key", 8, "/check /quiet", false, WrongKey},
+    {"PC06", "key missing", 8, "/quiet", false, MissingKey},
+    {"PC07", "program file held", 9, "/quiet", false, HeldProgramFile},
+    {"PC08", "installed is newer", 1638, "/quiet", false, NewerInstalled},
+    {"PC09", "not installed", 5, "/quiet", false, NotInstalled},
+    {"PC10", "registry unreadable", 6, "/quiet", false, UnreadableRegistry},
+    {"PC11", "library missing", 7, "/quiet", false, MissingLibrary},
+    {"PC12", "library unusable", 7, "/QUIET", false, TextAsLibrary},
+    {"PC13", "second instance", 1618, "/quiet", false, SecondInstance},
+    {"PC14", "stops mid-run", 1603, "-quiet", true, DocumentOutsideFarm},
+    {"PC15", "bad command line", 2, "/quiet /stumm", false, Untouched},
+    {"PC16", "log not writable", 3, "/quiet /log:C:\\Kolvano-Flotte-fehlt\\pc.log", false, Untouched},
+};
+
+// The first line of the last entry of a log file, without its time stamp.
+std::string LastEntry(const std::string& path)
+{
+    std::string bytes;
+    try {
+        bytes = ReadFileBytes(path);
+    } catch (const std::exception&) {
+        return "-";
+    }
+    constexpr size_t kStampLength = 21;  // "dd.mm.yyyy hh:mm:ss  "
+    std::string last = "-";
+    size_t begin = 0;
+    while (begin < bytes.size()) {
+        size_t end = bytes.find("\r\n", begin);
+        if (end == std::string::npos)
+            end = bytes.size();
+        const std::string line = bytes.substr(begin, end - begin);
+        if (line.size() > kStampLength && line[2] == '.' && line[5] == '.' && line[13] == ':')
+            last = line.substr(kStampLength, line.find('\n') - kStampLength);
+        begin = end + 2;
+    }
+    return last;
+}
+
+// Every file and product registry value, with the desktop's shortcuts.
+std::string Snapshot(const Pc& pc)
+{
+    return InstallationSnapshot(pc.root) + InstallationSnapshot(GetSpecialFolderPath(names::kCsidlDesktop));
+}
+
+struct Result {
+    DWORD code = 0;
+    double seconds = 0;
+    std::string lastLine;
+    std::string problem;
+};
+
+// Starts the tool as a distribution system does and watches for windows until it ends.
+Result RunTool(const Pc& pc, const PcCase& pcCase, const std::string& logPath)
+{
+    Result result;
+    std::string arguments = pcCase.arguments;
+    if (arguments.find("/log:") == std::string::npos)
+        arguments += " \"/log:" + logPath + "\"";
+    const ULONGLONG start = GetTickCount64();
+    GuiDriver tool;
+    if (!tool.Start(pc.demo.ToolPath(), arguments)) {
+        result.problem = "not started";
+        return result;
+    }
+    bool windowSeen = false;
+    std::optional<DWORD> code;
+    while (!(code = tool.WaitForExit(5)) && GetTickCount64() - start < kRunTimeoutMs)
+        windowSeen = windowSeen || tool.ShowsWindow();
+    result.seconds = static_cast<double>(GetTickCount64() - start) / 1000.0;
+    if (!code)
+        result.problem = "did not end";
+    else if (windowSeen)
+        result.problem = "showed a window";
+    result.code = code.value_or(0);
+    return result;
+}
+
+// The PC's installation lives in root\PC, its log beside it in root\Protokolle.
+Result RunPc(const std::string& root, const std::string& bin, const PcCase& pcCase)
+{
+    const std::string pcRoot = root + "PC\\";
+    CreateFolder(pcRoot);
+    BuildDemo(pcRoot, bin);
+    Pc pc(pcRoot, bin);
+    pcCase.prepare(pc);
+    const std::string logFolder = root + "Protokolle\\";
+    CreateFolder(logFolder);
+    const std::string logPath = logFolder + pcCase.name + ".log";
+    DeleteFileA(logPath.c_str());
+    const std::string before = Snapshot(pc);
+
+    Result result = RunTool(pc, pcCase, logPath);
+    const std::string tempLog = TempFolder() + RunLog::kFileName;
+    result.lastLine = LastEntry(tempLog);
+    if (!result.problem.empty())
+        return result;
+    if (result.code != static_cast<DWORD>(pcCase.code))
+        result.problem = "exit code";
+    else if (!pcCase.changes && Snapshot(pc) != before)
+        result.problem = "changed the installation";
+    else if (pcCase.changes && result.code == 0 && GetFileVersion(pc.demo.ProgramPath() + names::kMainExe) !=
+                                     GetFileVersion(pc.demo.UpdatePath() + names::kMainExe))
+        result.problem = "new version not installed";
+    else if (std::string(pcCase.arguments).find("/log:") == std::string::npos && LastEntry(logPath) != result.lastLine)
+        result.problem = "log file differs";
+    return result;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc > 2) {
+        std::fprintf(stderr, "usage: fleet [folder]\n");
+        return 2;
+    }
+    ComApartment com;
+    const std::string root = WithBackslash(argc == 2 ? argv[1] : "C:\\Kolvano-Flotte");
+    CreateFolder(root);
+    int asExpected = 0;
+    std::printf("%-5s %-20s %9s %5s %6s  %s\n", "PC", "case", "expected", "exit", "s", "last log line");
+    for (const PcCase& pcCase : kFleet) {
+        Result result;
+        try {
+            result = RunPc(root, ExecutableFolder(), pcCase);
+        } catch (const std::exception& error) {
+            result.problem = std::string("preparation: ") + error.what();
+        }
+        const std::string verdict = result.problem.empty() ? "" : "  <-- DIFFERS: " + result.problem;
+        std::printf("%-5s %-20s %9d %5lu %6.1f  %s%s\n", pcCase.name, pcCase.expectation, pcCase.code, result.code,
+                    result.seconds, result.lastLine.c_str(), verdict.c_str());
+        std::fflush(stdout);
+        asExpected += result.problem.empty() ? 1 : 0;
+    }
+    const int count = static_cast<int>(std::size(kFleet));
+    std::printf("fleet: %d of %d PCs as expected\n", asExpected, count);
+    // Nothing of the last PC stays for other programs of this Windows user.
+    RemoveDemoRegistry();
+    RemoveDemoShortcuts();
+    DeleteFolder(GetSpecialFolderPath(names::kCsidlAppData) + "Kolvano", false, true, false);
+    return asExpected == count ? 0 : 1;
+}
