@@ -12,6 +12,7 @@
 
 namespace {
 
+// Lengths of the 96-DPI layout.
 constexpr int kHeaderHeight = 22;
 constexpr int kRowHeight = 20;
 constexpr int kTextPadding = 3;
@@ -35,6 +36,16 @@ FarmGrid::FarmGrid(HWND window)
 {
 }
 
+void FarmGrid::SetDpi(int dpi)
+{
+    // Widths the user dragged keep their share.
+    for (int& width : widths_)
+        width = MulDiv(width, dpi, dpi_);
+    dpi_ = dpi;
+    UpdateScrollBar();
+    InvalidateRect(window_, nullptr, TRUE);
+}
+
 void FarmGrid::Refresh()
 {
     topRow_ = std::clamp(topRow_, 1, std::max(1, rows_.RowCount() - 1));
@@ -47,12 +58,12 @@ int FarmGrid::VisibleRows() const
 {
     RECT client;
     GetClientRect(window_, &client);
-    return std::max(1, static_cast<int>((client.bottom - kHeaderHeight) / kRowHeight));
+    return std::max(1, static_cast<int>((client.bottom - Px(kHeaderHeight)) / Px(kRowHeight)));
 }
 
 int FarmGrid::RowTop(int row) const
 {
-    return row == 0 ? 0 : kHeaderHeight + (row - topRow_) * kRowHeight;
+    return row == 0 ? 0 : Px(kHeaderHeight) + (row - topRow_) * Px(kRowHeight);
 }
 
 bool FarmGrid::CellRect(int column, int row, RECT& rect) const
@@ -62,7 +73,7 @@ bool FarmGrid::CellRect(int column, int row, RECT& rect) const
     rect.left = column == 0 ? 0 : widths_[0];
     rect.right = rect.left + widths_[column];
     rect.top = RowTop(row);
-    rect.bottom = rect.top + (row == 0 ? kHeaderHeight : kRowHeight);
+    rect.bottom = rect.top + (row == 0 ? Px(kHeaderHeight) : Px(kRowHeight));
     return true;
 }
 
@@ -72,7 +83,7 @@ int FarmGrid::ColumnBorderAt(int x) const
     int border = 0;
     for (int column = 0; column < GridRows::kColumns; ++column) {
         border += widths_[column];
-        if (std::abs(x - border) <= kResizeGrip)
+        if (std::abs(x - border) <= Px(kResizeGrip))
             return column;
     }
     return -1;
@@ -217,7 +228,7 @@ void FarmGrid::PaintCell(HDC dc, const RECT& cell, const std::string& text, bool
         LineTo(dc, cell.right - 1, cell.bottom - 1);
         LineTo(dc, cell.right - 1, cell.top - 1);
     }
-    RECT textRect = {cell.left + kTextPadding, cell.top, cell.right - kTextPadding, cell.bottom};
+    RECT textRect = {cell.left + Px(kTextPadding), cell.top, cell.right - Px(kTextPadding), cell.bottom};
     SetTextColor(dc, foreground);
     SetBkMode(dc, TRANSPARENT);
     DrawTextA(dc, text.c_str(), static_cast<int>(text.size()), &textRect,
@@ -279,7 +290,7 @@ bool FarmGrid::OnSetCursor(LPARAM lParam)
     POINT point;
     GetCursorPos(&point);
     ScreenToClient(window_, &point);
-    if (resizing_ < 0 && (point.y >= kHeaderHeight || ColumnBorderAt(point.x) < 0))
+    if (resizing_ < 0 && (point.y >= Px(kHeaderHeight) || ColumnBorderAt(point.x) < 0))
         return false;
     SetCursor(LoadCursor(nullptr, IDC_SIZEWE));
     return true;
@@ -308,13 +319,13 @@ void FarmGrid::OnButtonDown(int x, int y, bool doubleClick)
 {
     EndEdit(true);
     SetFocus(window_);
-    if (y < kHeaderHeight) {
+    if (y < Px(kHeaderHeight)) {
         resizing_ = ColumnBorderAt(x);
         if (resizing_ >= 0)
             SetCapture(window_);
         return;
     }
-    const int row = topRow_ + (y - kHeaderHeight) / kRowHeight;
+    const int row = topRow_ + (y - Px(kHeaderHeight)) / Px(kRowHeight);
     if (row >= rows_.RowCount())
         return;
     const bool again = row == currentRow_;
@@ -329,7 +340,7 @@ void FarmGrid::OnMouseMove(int x)
     if (resizing_ < 0)
         return;
     const int left = resizing_ == 0 ? 0 : widths_[0];
-    widths_[resizing_] = std::max(kMinColumnWidth, x - left);
+    widths_[resizing_] = std::max(Px(kMinColumnWidth), x - left);
     InvalidateRect(window_, nullptr, TRUE);
 }
 

@@ -22,6 +22,10 @@ public:
     void Refresh();
     // Takes over a key that is still being typed.
     void FinishEditing() { EndEdit(true); }
+    // Column widths, row heights and margins for the DPI.
+    void SetDpi(int dpi);
+    // Makes the row's key cell the current one, scrolled into view.
+    void Select(int row);
 
     explicit FarmGrid(HWND window);
 
@@ -38,6 +42,8 @@ private:
     void PaintCell(HDC dc, const RECT& cell, const std::string& text, bool fixed, int row);
     int VisibleRows() const;
     int RowTop(int row) const;
+    // A length of the 96-DPI layout at the grid's DPI.
+    int Px(int length) const { return Scaled(length, dpi_); }
     bool CellRect(int column, int row, RECT& rect) const;
     int ColumnBorderAt(int x) const;
 
@@ -56,7 +62,6 @@ private:
 
     void UpdateScrollBar();
     void ScrollTo(int topRow);
-    void Select(int row);
     void BeginEdit(const std::string* replacement);
     void EndEdit(bool keep);
     std::string AllText() const;
@@ -65,6 +70,7 @@ private:
     int editRow_ = 0;
     HFONT font_ = nullptr;
     GridRows rows_;
+    int dpi_ = kLayoutDpi;
     int widths_[GridRows::kColumns] = {500, 250};
     int topRow_ = 1;
     int currentRow_ = 1;

@@ -22,7 +22,11 @@ namespace {
 
 constexpr int kListExtent = 1000;
 constexpr int kRefusedOuterHeight = 187;
+constexpr int kDialogPoints = 8;
 constexpr int kHeadlinePoints = 10;
+// Base units of the dialog font (Tahoma 8) at 96 DPI, in which the dialog template is laid out.
+constexpr int kLayoutBaseX = 6;
+constexpr int kLayoutBaseY = 13;
 constexpr COLORREF kNavy = RGB(0, 0, 128);
 constexpr COLORREF kRed = RGB(255, 0, 0);
 
@@ -31,17 +35,22 @@ constexpr int kBottomRow[] = {IDC_BEVEL1, IDC_BTN_START, IDC_BTN_CLOSE, IDC_CB_N
 constexpr int kBoldControls[] = {IDC_LABEL1, IDC_LABEL2, IDC_LBL_TMP2, IDC_LABEL3, IDC_LABEL4,
                                  IDC_LABEL5, IDC_BTN_START, IDC_LBL_DEBUGINFO_AKTIV};
 
-// The window font with another weight and size.
-GdiObject DerivedFont(HFONT base, int weight, int points, HWND window)
+// The dialog's font face at the DPI, with the weight and size.
+GdiObject DialogFont(HFONT dialogFont, int weight, int points, int dpi)
 {
     LOGFONTA font = {};
-    GetObjectA(base, sizeof(font), &font);
+    GetObjectA(dialogFont, sizeof(font), &font);
     font.lfWeight = weight;
-    if (points > 0) {
-        const WindowDc dc(window);
-        font.lfHeight = -MulDiv(points, GetDeviceCaps(dc.get(), LOGPIXELSY), 72);
-    }
+    font.lfHeight = -MulDiv(points, dpi, 72);
+    font.lfWidth = 0;
     return GdiObject(CreateFontIndirectA(&font));
+}
+
+// A length that the dialog manager placed in dialog units of the actual font, in pixels of the
+// 96-DPI layout.
+int ToLayout(int pixels, int baseUnits, int units, int layoutBase)
+{
+    return MulDiv(MulDiv(pixels, units, baseUnits), layoutBase, units);
 }
 
 RECT ChildRect(HWND parent, HWND child)
@@ -73,6 +82,8 @@ bool Tw_main::Create()
     ShowWindow(window_, SW_SHOW);
     UpdateWindow(window_);
     FormShow();
+    const bool gridHoldsFarm = Grid().Rows().RowCount() > 1 && !Trim(Grid().Rows().Cell(0, 1)).empty();
+    FocusOn(gridHoldsFarm ? 1 : 0);
     return true;
 }
 
@@ -124,13 +135,49 @@ void Tw_main::KeepAlive()
 
 void Tw_main::SetUpControls()
 {
+    CaptureLayout();
+    TakeOverDpiScaling(window_);
+    ApplyDpi(WindowDpi(window_));
+}
+
+// The dialog manager placed every control in units of the dialog font at the screen's DPI; read
+// back, they give the layout at 96 DPI, from which every DPI is scaled alike.
+void Tw_main::CaptureLayout()
+{
+    RECT base = {0, 0, 4, 8};
+    MapDialogRect(window_, &base);
+    const auto toLayout = [&](const RECT& rect) {
+        return RECT{ToLayout(rect.left, base.right, 4, kLayoutBaseX), ToLayout(rect.top, base.bottom, 8, kLayoutBaseY),
+                    ToLayout(rect.right - rect.left, base.right, 4, kLayoutBaseX),
+                    ToLayout(rect.bottom - rect.top, base.bottom, 8, kLayoutBaseY)};
+    };
+    for (HWND child = GetWindow(window_, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+        layout_.push_back({child, toLayout(ChildRect(window_, child))});
+    RECT client;
+    GetClientRect(window_, &client);
+    clientLayout_ = toLayout(client);
+}
+
+// Fonts, control rectangles and the window's size for the DPI.
+void Tw_main::ApplyDpi(int dpi)
+{
+    dpi_ = dpi;
     const auto dialogFont = reinterpret_cast<HFONT>(SendMessageA(window_, WM_GETFONT, 0, 0));
-    boldFont_ = DerivedFont(dialogFont, FW_BOLD, 0, window_);
-    headlineFont_ = DerivedFont(dialogFont, FW_BOLD, kHeadlinePoints, window_);
+    font_ = DialogFont(dialogFont, FW_NORMAL, kDialogPoints, dpi);
+    boldFont_ = DialogFont(dialogFont, FW_BOLD, kDialogPoints, dpi);
+    headlineFont_ = DialogFont(dialogFont, FW_BOLD, kHeadlinePoints, dpi);
+    SetClientSize(Scaled(clientLayout_.right, dpi), Scaled(clientLayout_.bottom, dpi));
+    for (const ControlPlace& place : layout_) {
+        const RECT& rect = place.layout;
+        SetWindowPos(place.control, nullptr, Scaled(rect.left, dpi), Scaled(rect.top, dpi), Scaled(rect.right, dpi),
+                     Scaled(rect.bottom, dpi), SWP_NOZORDER | SWP_NOACTIVATE);
+        SendMessageA(place.control, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), TRUE);
+    }
     for (int id : kBoldControls)
-        SendMessageA(Control(id), WM_SETFONT, reinterpret_cast<WPARAM>(boldFont_.get()), FALSE);
-    SendMessageA(Control(IDC_LBL_INFO), WM_SETFONT, reinterpret_cast<WPARAM>(headlineFont_.get()), FALSE);
-    SendMessageA(Control(IDC_LISTBOX1), LB_SETHORIZONTALEXTENT, kListExtent, 0);
+        SendMessageA(Control(id), WM_SETFONT, reinterpret_cast<WPARAM>(boldFont_.get()), TRUE);
+    SendMessageA(Control(IDC_LBL_INFO), WM_SETFONT, reinterpret_cast<WPARAM>(headlineFont_.get()), TRUE);
+    SendMessageA(Control(IDC_LISTBOX1), LB_SETHORIZONTALEXTENT, Scaled(kListExtent, dpi), 0);
+    Grid().SetDpi(dpi);
 
     RECT client;
     GetClientRect(window_, &client);
@@ -138,6 +185,33 @@ void Tw_main::SetUpControls()
     const RECT check = ChildRect(window_, Control(IDC_CB_NEUSTART));
     bottomRowOffset_ = client.bottom - start.top;
     checkBoxRightOffset_ = client.right - check.left;
+    if (refused_)
+        ShowRefusedHeight();
+}
+
+// Keeps the window's centre; the frame's size is whatever Windows draws at the DPI.
+void Tw_main::SetClientSize(int width, int height)
+{
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        RECT outer;
+        RECT client;
+        GetWindowRect(window_, &outer);
+        GetClientRect(window_, &client);
+        const int dx = width - client.right;
+        const int dy = height - client.bottom;
+        if (dx == 0 && dy == 0)
+            return;
+        SetWindowPos(window_, nullptr, outer.left - dx / 2, outer.top - dy / 2, outer.right - outer.left + dx,
+                     outer.bottom - outer.top + dy, SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+}
+
+// A DPI change by a move to another monitor: the layout for the new DPI, where Windows suggests.
+void Tw_main::OnDpiChanged(int dpi, const RECT& suggested)
+{
+    SetWindowPos(window_, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+                 suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    ApplyDpi(dpi);
 }
 
 void Tw_main::OnSize()
@@ -151,6 +225,14 @@ void Tw_main::OnSize()
         const int left = id == IDC_CB_NEUSTART ? client.right - checkBoxRightOffset_ : rect.left;
         SetWindowPos(Control(id), nullptr, left, rect.top + shift, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
     }
+}
+
+void Tw_main::ShowRefusedHeight()
+{
+    RECT outer;
+    GetWindowRect(window_, &outer);
+    SetWindowPos(window_, nullptr, 0, 0, outer.right - outer.left, Scaled(kRefusedOuterHeight, dpi_),
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void Tw_main::FormCreate()
@@ -209,10 +291,8 @@ void Tw_main::FormShow()
     Enable(IDC_BTN_START, false);
     for (int id : {IDC_LISTBOX1, IDC_LABEL5, IDC_LABEL3, IDC_LABEL4, IDC_S_GRID})
         Show(id, false);
-    RECT outer;
-    GetWindowRect(window_, &outer);
-    SetWindowPos(window_, nullptr, 0, 0, outer.right - outer.left, kRefusedOuterHeight,
-                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    refused_ = true;
+    ShowRefusedHeight();
     Enable(IDC_CB_NEUSTART, true);
 }
 
@@ -225,9 +305,23 @@ void Tw_main::btn_startClick()
     running_ = true;
     SetPropA(window_, kRunningProperty, window_);
     const RunLog runLog(context_, GetFileVersion(""));
-    RunUpdate(context_, *this);
+    const RunResult result = RunUpdate(context_, *this);
     RemovePropA(window_, kRunningProperty);
     running_ = false;
+    FocusOn(result.row);
+}
+
+// The keyboard focus where the user goes on: the key of a farm's row when the grid is there,
+// Start otherwise, Beenden when Start is off.
+void Tw_main::FocusOn(int row)
+{
+    HWND grid = Control(IDC_S_GRID);
+    HWND target = IsWindowEnabled(Control(IDC_BTN_START)) ? Control(IDC_BTN_START) : Control(IDC_BTN_CLOSE);
+    if (row > 0 && IsWindowVisible(grid) && IsWindowEnabled(grid)) {
+        Grid().Select(row);
+        target = grid;
+    }
+    SendMessageA(window_, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(target), TRUE);
 }
 
 void Tw_main::btn_closeClick()
@@ -382,6 +476,9 @@ INT_PTR Tw_main::Handle(UINT message, WPARAM wParam, LPARAM lParam)
         return TRUE;
     case WM_SIZE:
         OnSize();
+        return TRUE;
+    case WM_DPICHANGED:
+        OnDpiChanged(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
         return TRUE;
     case WM_CTLCOLORSTATIC:
         return OnColorStatic(reinterpret_cast<HWND>(lParam), reinterpret_cast<HDC>(wParam));

@@ -10,6 +10,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 class FarmGrid;
 
@@ -50,6 +51,7 @@ private:
     void FormShow();
     void FormClose();
     void btn_startClick();
+    void FocusOn(int row);
     void btn_closeClick();
     void lbl_infoDblClick();
 
@@ -69,6 +71,11 @@ private:
     void EnableRestartBox(bool enabled) override;
 
     void OnSize();
+    void CaptureLayout();
+    void ApplyDpi(int dpi);
+    void SetClientSize(int width, int height);
+    void OnDpiChanged(int dpi, const RECT& suggested);
+    void ShowRefusedHeight();
     HWND Control(int id) const { return GetDlgItem(window_, id); }
     void SetText(int id, const std::string& text) { SetWindowTextA(Control(id), text.c_str()); }
     void Show(int id, bool visible) { ShowWindow(Control(id), visible ? SW_SHOW : SW_HIDE); }
@@ -78,6 +85,18 @@ private:
     HINSTANCE instance_;
     UpdateContext context_;
     ScopedLogSink logSink_;
+    // Where each control sits in the 96-DPI layout: left, top, width, height.
+    struct ControlPlace {
+        HWND control;
+        RECT layout;
+    };
+    std::vector<ControlPlace> layout_;
+    // The client area's size in the layout (right, bottom).
+    RECT clientLayout_ = {};
+    int dpi_ = kLayoutDpi;
+    // The version gate refused the update: the window shows only its top and bottom rows.
+    bool refused_ = false;
+    GdiObject font_;
     GdiObject boldFont_;
     GdiObject headlineFont_;
     bool waitCursor_ = false;

@@ -179,7 +179,7 @@ int UnattendedRun::CheckAndRun()
         FillFarmGrid(rows_, context_.ProgramPath);
     if (!KeysComplete())
         return Stop(LoadText(IDS_KEYS_MISSING_STOP), kExitKeys);
-    const int code = ExitCodeOf(RunUpdate(context_, *this, options_.check ? RunMode::Check : RunMode::Update));
+    const int code = ExitCodeOf(RunUpdate(context_, *this, options_.check ? RunMode::Check : RunMode::Update).outcome);
     if (code == kExitSuccess && options_.check && !options_.quiet)
         Report(LoadText(IDS_CHECK_PASSED), false);
     return code;

@@ -21,6 +21,7 @@ namespace {
 struct FarmRow {
     Farm farm;
     std::string key;
+    int gridRow;
 };
 
 // The data rows whose farm is not blank, read when a phase begins.
@@ -29,7 +30,7 @@ std::vector<FarmRow> FarmRows(RunView& view)
     std::vector<FarmRow> rows;
     const int count = view.RowCount();
     for (int row = 1; row < count; ++row) {
-        FarmRow farmRow{Farm::FromLabel(view.Cell(0, row)), view.Cell(1, row)};
+        FarmRow farmRow{Farm::FromLabel(view.Cell(0, row)), view.Cell(1, row), row};
         if (!farmRow.farm.IsBlank())
             rows.push_back(farmRow);
     }
@@ -61,7 +62,7 @@ class UpdateRun {
 public:
     UpdateRun(UpdateContext& context, RunView& view) : context_(context), view_(view) {}
 
-    RunOutcome Run(RunMode mode)
+    RunResult Run(RunMode mode)
     {
         view_.ShowBusy(true);
         view_.ClearLog();
@@ -73,19 +74,19 @@ public:
             if (mode == RunMode::Check) {
                 Restore();
                 Log(LoadText(IDS_CHECK_PASSED));
-                return RunOutcome::Success;
+                return {};
             }
             failure_ = RunOutcome::Failed;
             RunChanges();
             Succeed();
-            return RunOutcome::Success;
+            return {};
         } catch (const RunStopped&) {
         } catch (const std::exception& error) {
             StopWithText(ErrorText(error));
         } catch (...) {
             StopWithText(LoadText(IDS_RUN_UNKNOWN_ERROR));
         }
-        return failure_;
+        return {failure_, farmRow_};
     }
 
 private:
@@ -196,6 +197,7 @@ private:
         const ProgressLine progress;
         for (size_t done = 0; done < rows.size(); ++done) {
             const FarmRow& row = rows[done];
+            farmRow_ = row.gridRow;
             ShowProgress(
                 FormatText(IDS_RUN_PROGRESS, {row.farm.Name(), std::to_string(done), std::to_string(rows.size())}));
             LogDebug(FormatText(phase.begin, {row.farm.Name()}));
@@ -211,6 +213,7 @@ private:
                 StopWithMessage();
             LogDebug(FormatText(phase.end, {row.farm.Name()}));
         }
+        farmRow_ = 0;
     }
 
     // Every row whose label is not blank; an old-layout row hands over its farm folder name,
@@ -224,6 +227,7 @@ private:
             const std::string label = view_.Cell(0, row);
             if (Trim(label).empty())
                 continue;
+            farmRow_ = row;
             Log(FormatText(IDS_RUN_FOLDERS, {label}));
             const Farm farm = Farm::FromLabel(label);
             const bool oldLayout = farm.IsOldLayout(context_.ProgramPath);
@@ -240,6 +244,7 @@ private:
             if (!movedTo.empty())
                 view_.SetCell(0, row, BuildFarmLabel(Farm(movedTo)));
         }
+        farmRow_ = 0;
     }
 
     // The window as it was before the run, without the busy state.
@@ -304,11 +309,13 @@ private:
     std::string message_;
     // What a stop means at the current point of the run.
     RunOutcome failure_ = RunOutcome::KeyRefused;
+    // The grid row of the farm at work; 0 between the farm phases.
+    int farmRow_ = 0;
 };
 
 }  // namespace
 
-RunOutcome RunUpdate(UpdateContext& context, RunView& view, RunMode mode)
+RunResult RunUpdate(UpdateContext& context, RunView& view, RunMode mode)
 {
     // An installation and a library this process can load are required before anything changes.
     std::string stop;
@@ -331,7 +338,7 @@ RunOutcome RunUpdate(UpdateContext& context, RunView& view, RunMode mode)
     if (!stop.empty()) {
         Log(stop);
         view.ShowError(stop);
-        return outcome;
+        return {outcome, 0};
     }
     return UpdateRun(context, view).Run(mode);
 }

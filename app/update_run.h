@@ -48,6 +48,12 @@ enum class RunMode {
     Check,
 };
 
+struct RunResult {
+    RunOutcome outcome = RunOutcome::Success;
+    // The grid row of the farm at which the run stopped; 0 for a stop outside the farms.
+    int row = 0;
+};
+
 // Runs every phase whose gate is open, while the caller keeps a RunLog open. Each stop leaves
 // the window ready for another Start.
-RunOutcome RunUpdate(UpdateContext& context, RunView& view, RunMode mode = RunMode::Update);
+RunResult RunUpdate(UpdateContext& context, RunView& view, RunMode mode = RunMode::Update);

@@ -11,6 +11,23 @@ bool RegisterWindowClass(HINSTANCE instance, const char* name, WNDPROC procedure
                          int extraBytes = 0, HCURSOR cursor = LoadCursor(nullptr, IDC_ARROW),
                          HBRUSH background = nullptr);
 
+// The tool's layout is given in pixels at this DPI.
+inline constexpr int kLayoutDpi = 96;
+
+// A length of the layout at the DPI.
+inline int Scaled(int length, int dpi)
+{
+    return MulDiv(length, dpi, kLayoutDpi);
+}
+
+// The DPI the window is shown at: the window's own where Windows tells it (per monitor), the
+// screen's otherwise.
+int WindowDpi(HWND window);
+
+// Keeps the dialog manager from rescaling the dialog itself when its DPI changes: the window
+// lays itself out from the 96-DPI layout instead.
+void TakeOverDpiScaling(HWND dialog);
+
 // Base of the tool's window objects: the window they are bound to.
 class Window {
 public:

@@ -112,6 +112,14 @@ BOOL CALLBACK MatchTopLevel(HWND window, LPARAM data)
 
 }  // namespace
 
+HWND GuiDriver::FocusedWindow()
+{
+    GUITHREADINFO info = {};
+    info.cbSize = sizeof(info);
+    const DWORD thread = GetWindowThreadProcessId(MainWindow(), nullptr);
+    return thread && GetGUIThreadInfo(thread, &info) ? info.hwndFocus : nullptr;
+}
+
 bool GuiDriver::ShowsWindow()
 {
     return FindTopLevel(nullptr) != nullptr;
@@ -289,6 +297,41 @@ COLORREF PixelAt(HWND window, int x, int y)
     ClientToScreen(window, &point);
     const WindowDc screen(nullptr);
     return GetPixel(screen.get(), point.x, point.y);
+}
+
+ClientPixels::ClientPixels(HWND window)
+{
+    RECT client = {};
+    GetClientRect(window, &client);
+    POINT origin = {0, 0};
+    ClientToScreen(window, &origin);
+    width_ = client.right;
+    height_ = client.bottom;
+    pixels_.resize(static_cast<size_t>(width_) * static_cast<size_t>(height_));
+    const WindowDc screen(nullptr);
+    const MemoryDc memory(CreateCompatibleDC(screen.get()));
+    const GdiObject bitmap(CreateCompatibleBitmap(screen.get(), width_, height_));
+    {
+        const SelectedObject selected(memory.get(), bitmap.get());
+        BitBlt(memory.get(), 0, 0, width_, height_, screen.get(), origin.x, origin.y, SRCCOPY);
+    }
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = width_;
+    info.bmiHeader.biHeight = -height_;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    GetDIBits(memory.get(), static_cast<HBITMAP>(bitmap.get()), 0, static_cast<UINT>(height_), pixels_.data(), &info,
+              DIB_RGB_COLORS);
+}
+
+COLORREF ClientPixels::At(int x, int y) const
+{
+    if (x < 0 || y < 0 || x >= width_ || y >= height_)
+        return RGB(0, 0, 0);
+    const RGBQUAD& pixel = pixels_[static_cast<size_t>(y) * static_cast<size_t>(width_) + static_cast<size_t>(x)];
+    return RGB(pixel.rgbRed, pixel.rgbGreen, pixel.rgbBlue);
 }
 
 bool SaveScreenshot(const std::string& path)

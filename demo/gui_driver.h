@@ -47,6 +47,8 @@ public:
     bool WaitVisible(DWORD timeoutMs = 10000);
     // Whether any top-level window of the tool is visible now.
     bool ShowsWindow();
+    // The window that has the keyboard focus in the tool's main thread.
+    HWND FocusedWindow();
 
     HWND Control(int id);
     std::string Text(HWND window);
@@ -99,6 +101,21 @@ private:
 
 // The colour of a screen pixel at client coordinates of a window.
 COLORREF PixelAt(HWND window, int x, int y);
+
+// The client area of a window as the screen shows it now, read at once.
+class ClientPixels {
+public:
+    explicit ClientPixels(HWND window);
+    int Width() const { return width_; }
+    int Height() const { return height_; }
+    // Black outside the area.
+    COLORREF At(int x, int y) const;
+
+private:
+    int width_ = 0;
+    int height_ = 0;
+    std::vector<RGBQUAD> pixels_;
+};
 
 // Saves the whole screen as a 24-bit BMP file.
 bool SaveScreenshot(const std::string& path);

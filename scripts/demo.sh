@@ -3,13 +3,33 @@
 # starts the tool on it. With a display (DISPLAY set) the window is yours to work. Without one,
 # or with --headless, the tool runs under Xvfb: Start is pressed, every box is answered with OK,
 # and screenshots before and after the run and the status list land in build/demo/output.
+# --dpi N shows the tool at that display scale (96 is 100 %, 144 is 150 %).
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${BUILD_DIR:-$root/build}
 headless=no
-if [ "${1:-}" = "--headless" ] || [ -z "${DISPLAY:-}" ]; then
+dpi=96
+while [ $# -gt 0 ]; do
+    case "$1" in
+    --headless) headless=yes ;;
+    --dpi)
+        dpi=${2:?"--dpi needs a number, 96 for 100 %, 144 for 150 %"}
+        shift
+        ;;
+    *)
+        echo "usage: bash scripts/demo.sh [--headless] [--dpi N]" >&2
+        exit 2
+        ;;
+    esac
+    shift
+done
+if [ -z "${DISPLAY:-}" ]; then
     headless=yes
+fi
+if ! [[ "$dpi" =~ ^[0-9]+$ ]] || [ "$dpi" -lt 96 ] || [ "$dpi" -gt 480 ]; then
+    echo "--dpi takes a number from 96 to 480" >&2
+    exit 2
 fi
 
 bash "$root/scripts/install-deps.sh"
@@ -31,6 +51,8 @@ if [ "$headless" = yes ]; then
 fi
 wine_start
 
+# Windows' display scale, as the prefix's programs read it when they start.
+wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi" /f >/dev/null 2>&1 </dev/null
 tool=$(wine "$build/bin/make_demo.exe" 'C:\Kolvano-Demo' </dev/null | tr -d '\r')
 echo "Demo installation: $WINEPREFIX/drive_c/Kolvano-Demo (tool: $tool)"
 
@@ -53,5 +75,5 @@ echo
 echo "Status list (newest line first):"
 cat "$out/status.utf8.txt"
 echo
-echo "Screenshots: $out/before.png $out/after.png"
+echo "Screenshots ($dpi DPI): $out/before.png $out/after.png"
 echo "Status list: $out/status.utf8.txt (as the tool wrote it, code page 1252: $out/status.txt)"

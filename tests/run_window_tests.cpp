@@ -70,6 +70,7 @@ TEST_F(RunWindowTest, SuccessfulRunReportsAndOffersToStartKolvano)
     EXPECT_EQ(tool_.ControlText(IDC_LBL_INFO), "Installierte Version = 7.00.01.00, Update-Version = 7.00.02.02");
     EXPECT_FALSE(tool_.IsEnabled(IDC_BTN_START));
     EXPECT_TRUE(tool_.IsEnabled(IDC_BTN_CLOSE));
+    EXPECT_EQ(tool_.FocusedWindow(), tool_.Control(IDC_BTN_CLOSE)) << "Start is off after success";
     EXPECT_TRUE(tool_.IsEnabled(IDC_CB_NEUSTART));
     EXPECT_FALSE(tool_.IsVisible(IDC_BUSY));
     tool_.Screenshot(ExeFolder() + "..\\screenshots\\run_finished.bmp");
@@ -105,6 +106,9 @@ TEST_F(RunWindowTest, WrongKeyInTheSecondRowStopsWithoutChangingFarms)
     EXPECT_EQ(tool_.ListLines(IDC_LISTBOX1), (Lines{message, kCheckingKeys}));
     EXPECT_TRUE(tool_.IsEnabled(IDC_BTN_START)) << "the user can correct the key and start again";
     EXPECT_TRUE(tool_.IsEnabled(IDC_BTN_CLOSE));
+    // The keyboard is back on the wrong key: the second row's key cell is the selected one.
+    EXPECT_EQ(tool_.FocusedWindow(), tool_.Control(IDC_S_GRID));
+    EXPECT_EQ(PixelAt(tool_.Control(IDC_S_GRID), 745, 46), GetSysColor(COLOR_HIGHLIGHT));
     EXPECT_FALSE(tool_.IsEnabled(IDC_CB_NEUSTART));
     EXPECT_EQ(ReadFileBytes(DataFile(farms_[1])), before);
 }
@@ -166,6 +170,7 @@ TEST_F(RunWindowTest, OlderUpdateIsRefusedAndTheWindowShrinks)
               "Installierte Version = 7.00.02.02, Update-Version = 7.00.01.00, kein Update m\xF6glich.");
     EXPECT_FALSE(tool_.IsEnabled(IDC_BTN_START));
     EXPECT_TRUE(tool_.IsEnabled(IDC_CB_NEUSTART));
+    EXPECT_EQ(tool_.FocusedWindow(), tool_.Control(IDC_BTN_CLOSE));
     for (int id : {IDC_LISTBOX1, IDC_LABEL5, IDC_LABEL3, IDC_LABEL4, IDC_S_GRID})
         EXPECT_FALSE(tool_.IsVisible(id)) << id;
 

@@ -18,6 +18,107 @@ std::string ScreenshotFolder()
     return folder;
 }
 
+// The display scale that programs started while the object lives see.
+class DisplayDpi {
+public:
+    explicit DisplayDpi(DWORD dpi) { SetUserDword(kDesktop, "LogPixels", dpi); }
+    ~DisplayDpi() { RegDeleteKeyValueA(HKEY_CURRENT_USER, kDesktop, "LogPixels"); }
+    DisplayDpi(const DisplayDpi&) = delete;
+    DisplayDpi& operator=(const DisplayDpi&) = delete;
+
+private:
+    static constexpr char kDesktop[] = "Control Panel\\Desktop";
+};
+
+// Rectangles relative to the main window's client area and cut to it, in the children's order.
+std::vector<RECT> ControlRects(HWND main)
+{
+    RECT client;
+    GetClientRect(main, &client);
+    std::vector<RECT> rects;
+    for (HWND child = GetWindow(main, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        RECT rect;
+        GetWindowRect(child, &rect);
+        MapWindowPoints(nullptr, main, reinterpret_cast<POINT*>(&rect), 2);
+        IntersectRect(&rect, &rect, &client);
+        rects.push_back(rect);
+    }
+    return rects;
+}
+
+struct GridGeometry {
+    int header = 0;
+    int row = 0;
+    int farmColumn = 0;
+    int keyColumn = 0;
+};
+
+// Read off the screen: the label cells are raised (a highlight line on top of each), the key
+// cells are window-coloured with a grey line on their right.
+GridGeometry MeasureGrid(HWND grid)
+{
+    const ClientPixels pixels(grid);
+    std::vector<int> tops;
+    for (int y = 0; y < pixels.Height() && tops.size() < 3; ++y)
+        if (pixels.At(3, y) == GetSysColor(COLOR_BTNHIGHLIGHT))
+            tops.push_back(y);
+    GridGeometry geometry;
+    if (tops.size() < 3)
+        return geometry;
+    geometry.header = tops[1] - tops[0];
+    geometry.row = tops[2] - tops[1];
+    const int y = tops[2] + 2;
+    int x = 3;
+    while (x < pixels.Width() && pixels.At(x, y) != GetSysColor(COLOR_WINDOW))
+        ++x;
+    geometry.farmColumn = x;
+    while (x < pixels.Width() && pixels.At(x, y) != RGB(192, 192, 192))
+        ++x;
+    geometry.keyColumn = x + 1 - geometry.farmColumn;
+    return geometry;
+}
+
+// The width of the dark pixels of a label's text.
+int InkWidth(HWND label)
+{
+    const ClientPixels pixels(label);
+    int first = -1;
+    int last = -1;
+    for (int x = 0; x < pixels.Width(); ++x)
+        for (int y = 0; y < pixels.Height(); ++y) {
+            const COLORREF c = pixels.At(x, y);
+            if (GetRValue(c) + GetGValue(c) + GetBValue(c) < 300) {
+                first = first < 0 ? x : first;
+                last = x;
+            }
+        }
+    return first < 0 ? 0 : last - first + 1;
+}
+
+// The width of the dark pixels of the text, drawn here in Tahoma 8 at the DPI, bold or not.
+int TextInkWidth(const std::string& text, int dpi, bool bold)
+{
+    const GdiObject font(CreateFontA(-MulDiv(8, dpi, 72), 0, 0, 0, bold ? FW_BOLD : FW_NORMAL, 0, 0, 0,
+                                     DEFAULT_CHARSET, 0, 0, 0, 0, "Tahoma"));
+    const WindowDc screen(nullptr);
+    const MemoryDc memory(CreateCompatibleDC(screen.get()));
+    const GdiObject bitmap(CreateCompatibleBitmap(screen.get(), 1000, 100));
+    const SelectedObject selectedBitmap(memory.get(), bitmap.get());
+    const SelectedObject selectedFont(memory.get(), font.get());
+    RECT area = {0, 0, 1000, 100};
+    FillRect(memory.get(), &area, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+    TextOutA(memory.get(), 10, 10, text.c_str(), static_cast<int>(text.size()));
+    int first = -1;
+    int last = -1;
+    for (int x = 0; x < area.right; ++x)
+        for (int y = 0; y < area.bottom; ++y)
+            if (GetPixel(memory.get(), x, y) != RGB(255, 255, 255)) {
+                first = first < 0 ? x : first;
+                last = x;
+            }
+    return first < 0 ? 0 : last - first + 1;
+}
+
 class WindowTest : public testing::Test {
 protected:
     void SetUp() override { demo_.ShipTool(); }
@@ -74,6 +175,9 @@ TEST_F(WindowTest, ShowsTheInstallationWithItsFarms)
     EXPECT_EQ(tool_.ClientSize().cx, 809);
     EXPECT_EQ(tool_.ClientSize().cy, 462);
     EXPECT_TRUE(tool_.Screenshot(ScreenshotFolder() + "window_with_grid.bmp"));
+    // The keyboard starts on the first farm's key.
+    EXPECT_EQ(tool_.FocusedWindow(), tool_.Control(IDC_S_GRID));
+    EXPECT_EQ(PixelAt(tool_.Control(IDC_S_GRID), 745, 26), GetSysColor(COLOR_HIGHLIGHT));
 
     tool_.Click(IDC_BTN_CLOSE);
     EXPECT_EQ(tool_.WaitForExit(), 0u);
@@ -94,6 +198,7 @@ TEST_F(WindowTest, WithoutDataPhasesTheGridIsHidden)
     EXPECT_TRUE(tool_.IsVisible(IDC_LBL_DEBUGINFO));
     EXPECT_FALSE(tool_.IsVisible(IDC_LBL_DEBUGINFO_AKTIV));
     EXPECT_TRUE(tool_.Screenshot(ScreenshotFolder() + "window_without_grid.bmp"));
+    EXPECT_EQ(tool_.FocusedWindow(), tool_.Control(IDC_BTN_START));
 }
 
 TEST_F(WindowTest, WithoutInstallationStartStaysDisabled)
@@ -111,6 +216,7 @@ TEST_F(WindowTest, WithoutInstallationStartStaysDisabled)
     ASSERT_TRUE(tool_.WaitVisible());
     EXPECT_FALSE(tool_.IsEnabled(IDC_BTN_START));
     EXPECT_TRUE(tool_.IsEnabled(IDC_BTN_CLOSE));
+    EXPECT_EQ(tool_.FocusedWindow(), tool_.Control(IDC_BTN_CLOSE)) << "Start is off";
     EXPECT_EQ(tool_.ControlText(IDC_LBL_ZIEL), "");
     EXPECT_EQ(tool_.ControlText(IDC_LBL_INFO), "Update f\xFCr Programm Kolvano");
     EXPECT_EQ(tool_.ControlText(IDC_LBL_QUELLE), demo_.UpdatePath());
@@ -176,4 +282,60 @@ TEST_F(WindowTest, TypedKeyReplacesTheCellAndTurnsItLimeGreen)
 
     tool_.Click(IDC_BTN_CLOSE);
     EXPECT_EQ(tool_.WaitForExit(), 0u);
+}
+
+TEST_F(WindowTest, At144DpiTheLayoutIsOneAndAHalfTimesAsLarge)
+{
+    BuildDemo(scratch_.path(), BinFolder());
+    struct Seen {
+        SIZE client;
+        std::vector<RECT> controls;
+        GridGeometry grid;
+    };
+    const auto look = [&](int dpi) {
+        GuiDriver tool;
+        Seen seen = {};
+        EXPECT_TRUE(tool.Start(demo_.ToolPath()) && tool.WaitVisible());
+        tool.Screenshot(ScreenshotFolder() + "window_" + std::to_string(dpi) + "dpi.bmp");
+        seen = {tool.ClientSize(), ControlRects(tool.MainWindow()), MeasureGrid(tool.Control(IDC_S_GRID))};
+        EXPECT_EQ(tool.FocusedWindow(), tool.Control(IDC_S_GRID)) << dpi;
+        // Labels are set in Tahoma 8 for the DPI, bold where the layout says so: their text is as
+        // wide as Tahoma draws it here. (Wine's Tahoma Bold has bold glyphs only up to 12 pixels.)
+        for (int id : {IDC_LABEL1, IDC_LABEL2, IDC_LBL_TMP2, IDC_LABEL4, IDC_LABEL5, IDC_LBL_DEBUGINFO}) {
+            const std::string text = tool.ControlText(id);
+            EXPECT_NEAR(InkWidth(tool.Control(id)), TextInkWidth(text, dpi, id != IDC_LBL_DEBUGINFO), 1)
+                << text << " at " << dpi;
+        }
+        tool.Click(IDC_BTN_CLOSE);
+        EXPECT_TRUE(tool.WaitForExit().has_value());
+        return seen;
+    };
+    const Seen at96 = look(96);
+    EXPECT_EQ(at96.client.cx, 809);
+    EXPECT_EQ(at96.client.cy, 462);
+    EXPECT_EQ(at96.grid.farmColumn, 500);
+    EXPECT_EQ(at96.grid.keyColumn, 250);
+    EXPECT_EQ(at96.grid.header, 22);
+    EXPECT_EQ(at96.grid.row, 20);
+    Seen at144;
+    {
+        const DisplayDpi scale(144);
+        at144 = look(144);
+    }
+    const auto isScaled = [](int at144Value, int at96Value) { return std::abs(at144Value - at96Value * 3 / 2) <= 2; };
+    EXPECT_TRUE(isScaled(at144.client.cx, at96.client.cx) && isScaled(at144.client.cy, at96.client.cy))
+        << at144.client.cx << " x " << at144.client.cy;
+    ASSERT_EQ(at144.controls.size(), at96.controls.size());
+    for (size_t i = 0; i < at96.controls.size(); ++i) {
+        const RECT& small = at96.controls[i];
+        const RECT& large = at144.controls[i];
+        EXPECT_TRUE(isScaled(large.left, small.left) && isScaled(large.top, small.top) && isScaled(large.right, small.right) &&
+                    isScaled(large.bottom, small.bottom))
+            << "control " << i << ": " << large.left << "," << large.top << "," << large.right << "," << large.bottom
+            << " from " << small.left << "," << small.top << "," << small.right << "," << small.bottom;
+    }
+    EXPECT_TRUE(isScaled(at144.grid.farmColumn, 500)) << at144.grid.farmColumn;
+    EXPECT_TRUE(isScaled(at144.grid.keyColumn, 250)) << at144.grid.keyColumn;
+    EXPECT_TRUE(isScaled(at144.grid.header, 22)) << at144.grid.header;
+    EXPECT_TRUE(isScaled(at144.grid.row, 20)) << at144.grid.row;
 }
