@@ -78,21 +78,29 @@ GridGeometry MeasureGrid(HWND grid)
     return geometry;
 }
 
+// The width of the columns that hold a pixel for which ink(x, y) holds.
+template <typename Ink>
+int InkSpan(int width, int height, Ink ink)
+{
+    int first = -1;
+    int last = -1;
+    for (int x = 0; x < width; ++x)
+        for (int y = 0; y < height; ++y)
+            if (ink(x, y)) {
+                first = first < 0 ? x : first;
+                last = x;
+            }
+    return first < 0 ? 0 : last - first + 1;
+}
+
 // The width of the dark pixels of a label's text.
 int InkWidth(HWND label)
 {
     const ClientPixels pixels(label);
-    int first = -1;
-    int last = -1;
-    for (int x = 0; x < pixels.Width(); ++x)
-        for (int y = 0; y < pixels.Height(); ++y) {
-            const COLORREF c = pixels.At(x, y);
-            if (GetRValue(c) + GetGValue(c) + GetBValue(c) < 300) {
-                first = first < 0 ? x : first;
-                last = x;
-            }
-        }
-    return first < 0 ? 0 : last - first + 1;
+    return InkSpan(pixels.Width(), pixels.Height(), [&](int x, int y) {
+        const COLORREF c = pixels.At(x, y);
+        return GetRValue(c) + GetGValue(c) + GetBValue(c) < 300;
+    });
 }
 
 // The width of the dark pixels of the text, drawn here in Tahoma 8 at the DPI, bold or not.
@@ -108,15 +116,8 @@ int TextInkWidth(const std::string& text, int dpi, bool bold)
     RECT area = {0, 0, 1000, 100};
     FillRect(memory.get(), &area, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
     TextOutA(memory.get(), 10, 10, text.c_str(), static_cast<int>(text.size()));
-    int first = -1;
-    int last = -1;
-    for (int x = 0; x < area.right; ++x)
-        for (int y = 0; y < area.bottom; ++y)
-            if (GetPixel(memory.get(), x, y) != RGB(255, 255, 255)) {
-                first = first < 0 ? x : first;
-                last = x;
-            }
-    return first < 0 ? 0 : last - first + 1;
+    return InkSpan(area.right, area.bottom,
+                   [&](int x, int y) { return GetPixel(memory.get(), x, y) != RGB(255, 255, 255); });
 }
 
 class WindowTest : public testing::Test {
