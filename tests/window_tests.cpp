@@ -179,6 +179,13 @@ TEST_F(WindowTest, ShowsTheInstallationWithItsFarms)
     // The keyboard starts on the first farm's key.
     EXPECT_EQ(tool_.FocusedWindow(), tool_.Control(IDC_S_GRID));
     EXPECT_EQ(PixelAt(tool_.Control(IDC_S_GRID), 745, 26), GetSysColor(COLOR_HIGHLIGHT));
+    // Tab goes Start, Beenden, grid, status list (the check box is off).
+    std::vector<HWND> order = {tool_.Control(IDC_BTN_START)};
+    for (int i = 0; i < 4; ++i)
+        order.push_back(GetNextDlgTabItem(tool_.MainWindow(), order.back(), FALSE));
+    EXPECT_EQ(order, (std::vector<HWND>{tool_.Control(IDC_BTN_START), tool_.Control(IDC_BTN_CLOSE),
+                                        tool_.Control(IDC_S_GRID), tool_.Control(IDC_LISTBOX1),
+                                        tool_.Control(IDC_BTN_START)}));
 
     tool_.Click(IDC_BTN_CLOSE);
     EXPECT_EQ(tool_.WaitForExit(), 0u);
