@@ -2,6 +2,7 @@
 
 #include "app/farm_rows.h"
 #include "app/grid_rows.h"
+#include "app/messages.h"
 #include "app/startup.h"
 #include "app/update_run.h"
 #include "resources/resource.h"
@@ -117,7 +118,7 @@ private:
             if (std::find(logged_.begin(), logged_.end(), line) == logged_.end())
                 Log(line);
         if (!options_.quiet)
-            MessageBoxA(nullptr, text.c_str(), LoadText(IDS_APP_TITLE).c_str(), error ? MB_ICONERROR : MB_ICONINFORMATION);
+            error ? ::ShowError(text) : ::ShowInfo(text);
     }
 
     int Stop(const std::string& text, int code)
@@ -197,7 +198,7 @@ void Announce(const Options& options, const std::string& text, bool error)
     if (options.quiet)
         WriteToConsole(text);
     else
-        MessageBoxA(nullptr, text.c_str(), LoadText(IDS_APP_TITLE).c_str(), error ? MB_ICONERROR : MB_ICONINFORMATION);
+        error ? ShowError(text) : ShowInfo(text);
 }
 
 int ShowUsage(const Options& options)
@@ -207,7 +208,7 @@ int ShowUsage(const Options& options)
         if (options.quiet)
             WriteToConsole(usage);
         else
-            MessageBoxA(nullptr, usage.c_str(), LoadText(IDS_APP_TITLE).c_str(), MB_ICONINFORMATION);
+            ShowInfo(usage);
         return kExitSuccess;
     }
     Announce(options, options.error + "\n\n" + usage, true);
