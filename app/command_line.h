@@ -17,6 +17,9 @@ enum ExitCode : int {
     kExitLibrary = 7,
     kExitKeys = 8,
     kExitPreflight = 9,
+    kExitTempFolder = 10,
+    // A killed run's changes could not be undone at start-up; nothing else was begun.
+    kExitRecoveryFailed = 11,
     kExitRunFailed = 1603,
     kExitAlreadyRunning = 1618,
     kExitNewerInstalled = 1638,

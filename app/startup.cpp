@@ -4,6 +4,7 @@
 #include "update/errors.h"
 #include "update/farm.h"
 #include "update/records.h"
+#include "update/run_journal.h"
 #include "update/file_steps.h"
 #include "update/u_constants.h"
 #include "update/u_functions.h"
@@ -110,6 +111,7 @@ void ReadInstalledVersions(UpdateContext& context)
 StartupResult FillUpdateContext(UpdateContext& context, const std::string& exePath)
 {
     StartupStep step = StartupStep::ClearLists;
+    std::string recovery;
     try {
         context.CatalogList.clear();
         context.UpdatedFarmList.clear();
@@ -124,18 +126,19 @@ StartupResult FillUpdateContext(UpdateContext& context, const std::string& exePa
         step = StartupStep::TempFolder;
         context.TempPath = TempFolder();
         // What a killed run left behind is cleared up before anything reads the installation:
-        // plain farm data, half-swapped program files, a half-moved farm.
+        // plain farm data, and every change of the run, undone or finished.
+        step = StartupStep::Recovery;
         RemoveOwnTempFiles(context.TempPath);
-        FRecoverProgramFiles(context);
-        FRecoverFolderStructure(context);
+        if (!FRecoverRun(context, recovery))
+            throw StartupError(recovery);
         step = StartupStep::UpdateSettings;
         ReadUpdateSettings(context);
         step = StartupStep::Versions;
         ReadInstalledVersions(context);
     } catch (const StartupError& error) {
-        return StartupResult{step, error.what()};
+        return StartupResult{step, error.what(), recovery};
     }
-    return StartupResult{};
+    return StartupResult{StartupStep::None, {}, recovery};
 }
 
 void FLoadCatalogList(const std::string& path, std::vector<std::string>& list)

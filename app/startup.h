@@ -22,6 +22,7 @@ enum class StartupStep {
     ProgramFolder,
     AppDataFolder,
     TempFolder,
+    Recovery,
     UpdateSettings,
     Versions,
     None,
@@ -31,6 +32,8 @@ struct StartupResult {
     // The step whose error stopped start-up; None when every step ran.
     StartupStep stoppedAt = StartupStep::None;
     std::string error;
+    // What the recovery of a killed run did, already in the status list; for the run log file.
+    std::string recovery;
 
     // Whether the step ran to its end.
     bool Passed(StartupStep step) const { return step < stoppedAt; }

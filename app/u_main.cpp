@@ -240,6 +240,9 @@ void Tw_main::FormCreate()
     SetWindowTextA(window_, FormatText(IDS_CAPTION_VERSION, {GetFileVersion("")}).c_str());
 
     const StartupResult startup = FillUpdateContext(context_, OwnExecutablePath());
+    recovery_ = startup.recovery;
+    if (!recovery_.empty())
+        RunLog(context_, GetFileVersion("")).Write(recovery_);
     std::string error = startup.error;
     if (startup.Passed(StartupStep::UpdateSettings) && !IsGridShown(context_)) {
         Show(IDC_S_GRID, false);
@@ -369,10 +372,13 @@ void Tw_main::SetWaitCursor(bool wait)
     SetCursor(LoadCursor(nullptr, wait ? IDC_WAIT : IDC_ARROW));
 }
 
+// What start-up recovered stays in view: it tells why the installation is as it is.
 void Tw_main::ClearLog()
 {
     progress_.clear();
     SendMessageA(Control(IDC_LISTBOX1), LB_RESETCONTENT, 0, 0);
+    if (!recovery_.empty())
+        SendMessageA(Control(IDC_LISTBOX1), LB_INSERTSTRING, 0, reinterpret_cast<LPARAM>(recovery_.c_str()));
 }
 
 void Tw_main::EnableControls(bool enabled)

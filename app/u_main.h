@@ -105,6 +105,8 @@ private:
     bool running_ = false;
     // The progress line, while one stands at the top of the status list.
     std::string progress_;
+    // The line of start-up's recovery of a killed run; empty when there was none.
+    std::string recovery_;
     // Distances of the bottom row to the bottom and right edges, kept when the height changes.
     int bottomRowOffset_ = 0;
     int checkBoxRightOffset_ = 0;

@@ -69,6 +69,8 @@ int ExitCodeOf(RunOutcome outcome)
         return kExitSuccess;
     case RunOutcome::NotInstalled:
         return kExitNotInstalled;
+    case RunOutcome::TempUnusable:
+        return kExitTempFolder;
     case RunOutcome::LibraryUnusable:
         return kExitLibrary;
     case RunOutcome::KeyRefused:
@@ -157,10 +159,13 @@ int UnattendedRun::Run()
     // A start-up that stopped early has not read the temp folder yet; the log needs it.
     if (context_.TempPath.empty())
         context_.TempPath = TempFolder();
-    const RunLog runLog(context_, GetFileVersion(""));
+    RunLog runLog(context_, GetFileVersion(""));
+    if (!startup.recovery.empty())
+        runLog.Write(startup.recovery);
     Log(LoadText(options_.check ? IDS_UNATTENDED_CHECK : IDS_UNATTENDED_RUN));
     if (!startup.error.empty())
-        return Stop(startup.error, kExitUpdateFolder);
+        return Stop(startup.error,
+                    startup.stoppedAt == StartupStep::Recovery ? kExitRecoveryFailed : kExitUpdateFolder);
     if (context_.ProgramPath.empty())
         return Stop(LoadText(IDS_RUN_NOT_INSTALLED), kExitNotInstalled);
     try {

@@ -6,6 +6,7 @@
 #include "update/farm.h"
 #include "update/file_steps.h"
 #include "update/pbf_library.h"
+#include "update/run_journal.h"
 #include "update/u_constants.h"
 #include "update/u_functions.h"
 #include "update/u_log.h"
@@ -14,6 +15,7 @@
 
 #include <exception>
 #include <functional>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -76,27 +78,81 @@ public:
                 Log(LoadText(IDS_CHECK_PASSED));
                 return {};
             }
-            failure_ = RunOutcome::Failed;
+            BeginChanges();
             RunChanges();
+            CommitChanges();
             Succeed();
             return {};
         } catch (const RunStopped&) {
+            return {failure_, farmRow_};
         } catch (const std::exception& error) {
-            StopWithText(ErrorText(error));
+            message_ = ErrorText(error);
         } catch (...) {
-            StopWithText(LoadText(IDS_RUN_UNKNOWN_ERROR));
+            message_ = LoadText(IDS_RUN_UNKNOWN_ERROR);
+        }
+        try {
+            StopWithText(message_);
+        } catch (const RunStopped&) {
         }
         return {failure_, farmRow_};
     }
 
 private:
-    // The steps that change nothing: the keys and the preflight.
+    // The steps that change nothing: the temp folder, the keys and the preflight.
     void RunChecks()
     {
+        failure_ = RunOutcome::TempUnusable;
+        if (const std::string problem = FTempFolderProblem(context_); !problem.empty())
+            StopWithText(problem);
+        failure_ = RunOutcome::KeyRefused;
         if (context_.ReplacePlausi || context_.UpdateDataCsvs || context_.RestructureFolders)
             RunFarmPhase(KeyPhase());
         failure_ = RunOutcome::PreflightRefused;
         Preflight();
+    }
+
+    // From here on every change is recorded first, and a stop undoes them all.
+    void BeginChanges()
+    {
+        failure_ = RunOutcome::Failed;
+        context_.UpdatedFarmList.clear();
+        if (!journal_.Begin(message_))
+            StopWithText(message_);
+        context_.Journal = &journal_;
+    }
+
+    void CommitChanges()
+    {
+        context_.Journal = nullptr;
+        // The installation is wholly new either way; what could not be cleared is finished at
+        // the next start.
+        journal_.Commit();
+    }
+
+    // Undoes the run's changes, last first, and the grid labels of moved farms; the sentence that
+    // ends the stop's message: nothing changed, or what is left where.
+    std::string RollBack()
+    {
+        if (!journal_.IsOpen())
+            return {};
+        context_.Journal = nullptr;
+        context_.UpdatedFarmList.clear();
+        for (auto label = movedLabels_.rbegin(); label != movedLabels_.rend(); ++label)
+            view_.SetCell(0, label->first, label->second);
+        movedLabels_.clear();
+        std::string leftOver;
+        if (!journal_.RollBack(leftOver))
+            return FormatText(IDS_TX_NOT_UNDONE, {leftOver});
+        return LoadText(IDS_TX_NOTHING_CHANGED);
+    }
+
+    // The message with the end of the undo behind it.
+    std::string WithRollBack(const std::string& text)
+    {
+        const std::string undone = RollBack();
+        if (undone.empty())
+            return text;
+        return text + (text.empty() || text.back() == ' ' ? "" : " ") + undone;
     }
 
     void RunChanges()
@@ -115,13 +171,17 @@ private:
         Busy();
         if (context_.HasProgramFiles) {
             Log(LoadText(IDS_RUN_PROGRAM_FILES));
+            message_.clear();
             if (!FUpdateProgramFiles(context_, message_))
                 StopWithMessage();
             Log(LoadText(IDS_RUN_SHORTCUTS));
-            RemoveShortcuts(names::kOldProduct);
-            RemoveShortcuts(names::kNewProduct);
-            CreateDesktopShortcut(context_.ProgramPath);
-            CreateStartMenuShortcuts(context_.ProgramPath);
+            RemoveShortcuts(context_, names::kOldProduct);
+            RemoveShortcuts(context_, names::kNewProduct);
+            CreateDesktopShortcut(context_);
+            CreateStartMenuShortcuts(context_);
+            if (!FRemoveOldMainProgram(context_, message_))
+                StopWithMessage();
+            journal_.Checkpoint();
         }
         RunFarmPhase(DocumentsPhase());
     }
@@ -129,9 +189,9 @@ private:
     // Stops before the first change with every problem that would stop the run half way.
     void Preflight()
     {
-        std::vector<std::string> farms;
+        std::vector<FarmKey> farms;
         for (const FarmRow& row : FarmRows(view_))
-            farms.push_back(row.farm.Name());
+            farms.push_back({row.farm.Name(), row.key});
         const std::vector<std::string> problems = FPreflight(context_, farms);
         if (problems.empty())
             return;
@@ -202,6 +262,7 @@ private:
                 FormatText(IDS_RUN_PROGRESS, {row.farm.Name(), std::to_string(done), std::to_string(rows.size())}));
             LogDebug(FormatText(phase.begin, {row.farm.Name()}));
             bool ok = false;
+            message_.clear();
             try {
                 ok = phase.call(row, message_);
             } catch (const std::exception& error) {
@@ -212,6 +273,7 @@ private:
             if (!ok)
                 StopWithMessage();
             LogDebug(FormatText(phase.end, {row.farm.Name()}));
+            journal_.Checkpoint();
         }
         farmRow_ = 0;
     }
@@ -233,6 +295,7 @@ private:
             const bool oldLayout = farm.IsOldLayout(context_.ProgramPath);
             std::string movedTo;
             bool ok = false;
+            message_.clear();
             try {
                 ok = FModifyFolderStructure(context_, oldLayout ? farm.Name() : label, view_.Cell(1, row), message_,
                                             movedTo);
@@ -241,8 +304,11 @@ private:
             }
             if (!ok)
                 StopWithBox(message_);
-            if (!movedTo.empty())
+            if (!movedTo.empty()) {
+                movedLabels_.emplace_back(row, label);
                 view_.SetCell(0, row, BuildFarmLabel(Farm(movedTo)));
+            }
+            journal_.Checkpoint();
         }
         farmRow_ = 0;
     }
@@ -257,18 +323,20 @@ private:
 
     [[noreturn]] void StopWithBox(const std::string& text)
     {
+        const std::string shown = WithRollBack(text);
         view_.SetWaitCursor(false);
         view_.EnableControls(true);
-        view_.ShowError(text);
+        view_.ShowError(shown);
         view_.ShowBusy(false);
         throw RunStopped{};
     }
 
-    void StopWithMessage()
+    [[noreturn]] void StopWithMessage()
     {
-        Log(message_);
+        const std::string shown = WithRollBack(message_.empty() ? LoadText(IDS_RUN_UNKNOWN_ERROR) : message_);
+        Log(shown);
         view_.SetWaitCursor(false);
-        view_.ShowError(message_);
+        view_.ShowError(shown);
         view_.EnableControls(true);
         view_.ShowBusy(false);
         throw RunStopped{};
@@ -276,20 +344,25 @@ private:
 
     [[noreturn]] void StopWithError(const FarmPhase& phase, const std::string& farm, const std::string& error)
     {
+        const std::string undone = RollBack();
         view_.SetWaitCursor(false);
         view_.EnableControls(true);
         Log(FormatText(IDS_RUN_EXCEPTION, {phase.operation, farm}));
         Log(FormatText(phase.blankAfterColon ? IDS_RUN_EXCEPTION_TEXT_BLANK : IDS_RUN_EXCEPTION_TEXT, {error}));
+        if (!undone.empty())
+            Log(undone);
         view_.ShowBusy(false);
         throw RunStopped{};
     }
 
     // An error that no phase handles: shown in a box, and the window is usable again.
-    void StopWithText(const std::string& text)
+    [[noreturn]] void StopWithText(const std::string& text)
     {
+        const std::string shown = WithRollBack(text);
         Restore();
-        Log(text);
-        view_.ShowError(text);
+        Log(shown);
+        view_.ShowError(shown);
+        throw RunStopped{};
     }
 
     void Succeed()
@@ -305,7 +378,11 @@ private:
 
     UpdateContext& context_;
     RunView& view_;
-    // One message per run, handed to every operation and never cleared.
+    RunJournal journal_{context_};
+    // Rows whose farm moved to the current layout in this run, with their label before.
+    std::vector<std::pair<int, std::string>> movedLabels_;
+    // The message of the step at work; cleared before each step, so no earlier text can reach a
+    // box.
     std::string message_;
     // What a stop means at the current point of the run.
     RunOutcome failure_ = RunOutcome::KeyRefused;

@@ -32,13 +32,15 @@ public:
 enum class RunOutcome {
     Success,
     NotInstalled,
+    // The temp folder is missing or takes no file; nothing was changed.
+    TempUnusable,
     // The encryption library is missing, of the wrong kind, or cannot be loaded.
     LibraryUnusable,
     // The key check stopped; nothing was changed.
     KeyRefused,
     // The preflight found problems; nothing was changed.
     PreflightRefused,
-    // A stop after the first change.
+    // A stop after the first change; the changes were undone.
     Failed,
 };
 

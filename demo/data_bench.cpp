@@ -8,6 +8,7 @@
 #include "update/farm.h"
 #include "update/file_steps.h"
 #include "update/pbf_library.h"
+#include "update/run_journal.h"
 #include "update/u_functions.h"
 #include "util/files.h"
 #include "util/text_file.h"
@@ -97,9 +98,16 @@ double RunTool(Installation& installation)
 {
     const double start = Seconds();
     std::string message;
+    // As in a run: every change recorded, and committed at the end.
+    RunJournal journal(installation.context);
+    if (!journal.Begin(message))
+        std::fprintf(stderr, "failed: %s\n", message.c_str());
+    installation.context.Journal = &journal;
     for (const std::string& farm : installation.farmIds)
         if (!FModifyDataCSV(installation.context, farm, kKey, message))
             std::fprintf(stderr, "failed: %s\n", message.c_str());
+    installation.context.Journal = nullptr;
+    journal.Commit();
     return Seconds() - start;
 }
 
@@ -115,9 +123,10 @@ double RunFloor(Installation& installation)
         library.Load(context.UpdatePath);
         CallPbf(library.Find("FileDecryptA"), file, plain, kKey);
         CopyFileA(plain.c_str(), edited.c_str(), FALSE);
-        const std::string beside = NewFileName(file);
+        const std::string beside = file + ".neu";
         CallPbf(library.Find("FileEncryptA"), edited, beside, kKey);
-        ReplaceByNewFile(beside, file);
+        FlushToDisk(beside);
+        MoveFileExA(beside.c_str(), file.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
         library.Release();
         DeleteFileA(plain.c_str());
         DeleteFileA(edited.c_str());

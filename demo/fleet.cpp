@@ -100,7 +100,17 @@ void TextAsLibrary(Pc& pc)
     pc.demo.ShipFile(names::kPbfLibrary, "keine Bibliothek\r\n");
 }
 
-// A document that would land outside its farm folder stops the run after the program files.
+// Another program reads a farm's data file and lets nobody replace it: the run stops after the
+// rules and other farms' data were rewritten, and undoes all of it.
+void HeldDataFile(Pc& pc)
+{
+    const std::string file = Farm(kSpoiledFarm.FarmId()).DataFile(pc.demo.ProgramPath());
+    pc.heldFile.reset(CreateFileA(file.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    if (!pc.heldFile)
+        throw std::runtime_error("the data file cannot be held");
+}
+
+// A document that would land outside its farm folder is refused before anything changes.
 void DocumentOutsideFarm(Pc& pc)
 {
     pc.demo.ShipFile("Hinweis.pdf", "Hinweis");
@@ -129,9 +139,10 @@ const PcCase kFleet[] = {
     {"PC11", "library missing", 7, "/quiet", false, MissingLibrary},
     {"PC12", "library unusable", 7, "/QUIET", false, TextAsLibrary},
     {"PC13", "second instance", 1618, "/quiet", false, SecondInstance},
-    {"PC14", "stops mid-run", 1603, "-quiet", true, DocumentOutsideFarm},
+    {"PC14", "stops mid-run, undone", 1603, "-quiet", false, HeldDataFile},
     {"PC15", "bad command line", 2, "/quiet /stumm", false, Untouched},
     {"PC16", "log not writable", 3, "/quiet /log:C:\\Kolvano-Flotte-fehlt\\pc.log", false, Untouched},
+    {"PC17", "document outside farm", 9, "/quiet", false, DocumentOutsideFarm},
 };
 
 // The first line of the last entry of a log file, without its time stamp.
@@ -240,7 +251,7 @@ int main(int argc, char** argv)
     const std::string root = WithBackslash(argc == 2 ? argv[1] : "C:\\Kolvano-Flotte");
     CreateFolder(root);
     int asExpected = 0;
-    std::printf("%-5s %-20s %9s %5s %6s  %s\n", "PC", "case", "expected", "exit", "s", "last log line");
+    std::printf("%-5s %-22s %9s %5s %6s  %s\n", "PC", "case", "expected", "exit", "s", "last log line");
     for (const PcCase& pcCase : kFleet) {
         Result result;
         try {
@@ -249,7 +260,7 @@ int main(int argc, char** argv)
             result.problem = std::string("preparation: ") + error.what();
         }
         const std::string verdict = result.problem.empty() ? "" : "  <-- DIFFERS: " + result.problem;
-        std::printf("%-5s %-20s %9d %5lu %6.1f  %s%s\n", pcCase.name, pcCase.expectation, pcCase.code, result.code,
+        std::printf("%-5s %-22s %9d %5lu %6.1f  %s%s\n", pcCase.name, pcCase.expectation, pcCase.code, result.code,
                     result.seconds, result.lastLine.c_str(), verdict.c_str());
         std::fflush(stdout);
         asExpected += result.problem.empty() ? 1 : 0;

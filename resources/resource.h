@@ -188,3 +188,19 @@
 #define IDS_CHECK_PASSED           1908
 #define IDS_KEY_MISSING            1909
 #define IDS_KEYS_MISSING_STOP      1910
+
+// The run as one transaction.
+#define IDS_TX_NOTHING_CHANGED     2001
+#define IDS_TX_NOT_UNDONE          2002
+#define IDS_TX_LEFT_NEW            2003
+#define IDS_TX_LEFT_KEPT           2004
+#define IDS_TX_LEFT_KEY            2005
+#define IDS_TX_LEFT_VALUE          2006
+#define IDS_TX_JOURNAL             2007
+#define IDS_TX_RECOVERED_OLD       2008
+#define IDS_TX_RECOVERED_NEW       2009
+#define IDS_TX_NOT_RECOVERED       2010
+#define IDS_PREFLIGHT_IN_THE_WAY   2011
+#define IDS_PREFLIGHT_HELD         2012
+#define IDS_RUN_NO_TEMP            2013
+#define IDS_STRUCTURE_UNREADABLE   2014

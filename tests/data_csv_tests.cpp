@@ -3,6 +3,7 @@
 #include "tests/test_support.h"
 #include "update/u_functions.h"
 #include "util/files.h"
+#include "util/handles.h"
 #include "util/text.h"
 
 #include <gtest/gtest.h>
@@ -143,11 +144,15 @@ TEST_F(DataCsvTest, FileThatCannotBeStoredStaysAndStopsTheRun)
 {
     Store(MainFile(), kMarker + "\r\n" + kHerd + "\r\n");
     const std::string before = ReadFileBytes(MainFile());
-    // A folder where the new file would be written makes the encryption fail.
-    ASSERT_TRUE(CreateFolder(MainFile() + ".neu"));
-    EXPECT_FALSE(Modify());
-    EXPECT_EQ(message_, "Fehler beim Aktualisieren der Daten-CSV: Datei schreibgesch\xFCtzt. (Windows-Fehler 5: " +
-                            SystemErrorText(5) + ")");
+    {
+        // Another program reads the file and lets nobody replace it meanwhile.
+        const FileHandle held(CreateFileA(MainFile().c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                          FILE_ATTRIBUTE_NORMAL, nullptr));
+        ASSERT_TRUE(held);
+        EXPECT_FALSE(Modify());
+    }
+    EXPECT_EQ(message_, "Fehler beim Aktualisieren der Daten-CSV: Datei schreibgesch\xFCtzt. (Windows-Fehler 32: " +
+                            SystemErrorText(32) + ")");
     EXPECT_EQ(ReadFileBytes(MainFile()), before);
     EXPECT_FALSE(TempFilesLeft()) << "no decrypted data stays in the temp folder";
 }

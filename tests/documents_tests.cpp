@@ -79,11 +79,9 @@ TEST_F(DocumentsTest, ArchiveNamesKeepTheLastExtension)
     EXPECT_EQ(FileNameExtension("LIESMICH"), "");
     WriteFileBytes(Farm() + "Formular.tar.gz", "x");
     WriteFileBytes(Farm() + "LIESMICH", "x");
-    EXPECT_TRUE(ArchiveExistingFile(Farm() + "Formular.tar.gz"));
-    EXPECT_TRUE(FileExists(Farm() + "Formular.tar_OLD_1.gz"));
-    EXPECT_TRUE(ArchiveExistingFile(Farm() + "LIESMICH"));
-    EXPECT_TRUE(FileExists(Farm() + "LIESMICH_OLD_1"));
-    EXPECT_TRUE(ArchiveExistingFile(Farm() + "fehlt.pdf"));
+    EXPECT_EQ(ArchiveName(Farm() + "Formular.tar.gz"), Farm() + "Formular.tar_OLD_1.gz");
+    WriteFileBytes(Farm() + "LIESMICH_OLD_1", "x");
+    EXPECT_EQ(ArchiveName(Farm() + "LIESMICH"), Farm() + "LIESMICH_OLD_2");
 }
 
 TEST_F(DocumentsTest, MissingSourceArchivesAndThenFails)

@@ -99,10 +99,10 @@ TEST(ListFiles, DepthFirstOwnFilesBeforeSubfolders)
 
 TEST(DeleteFolder, FlagsFollowUndoAndConfirmation)
 {
-    EXPECT_EQ(DeleteFolderFlags(true, true), 0x40);
-    EXPECT_EQ(DeleteFolderFlags(true, false), 0x50);
-    EXPECT_EQ(DeleteFolderFlags(false, true), 0x00);
-    EXPECT_EQ(DeleteFolderFlags(false, false), 0x10);
+    EXPECT_EQ(DeleteFolderFlags(true, true), 0x444);
+    EXPECT_EQ(DeleteFolderFlags(true, false), 0x454);
+    EXPECT_EQ(DeleteFolderFlags(false, true), 0x404);
+    EXPECT_EQ(DeleteFolderFlags(false, false), 0x414);
 }
 
 TEST(DeleteFolder, RemovesTreesThroughTheShell)

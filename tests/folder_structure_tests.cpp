@@ -112,6 +112,9 @@ TEST_F(FolderStructureTest, MissingApplicationIdRenamesNothing)
     EXPECT_FALSE(Modify("BNR276001", "Sommerweide"));
     EXPECT_EQ(message_, "ANTR-ID wurde nicht gefunden bei BNR: BNR276001");
     ExpectOldLayout();
+    std::string foreseen;
+    EXPECT_FALSE(FCheckOldLayoutFarm(context(), "BNR276001", "Sommerweide", foreseen)) << "the preflight knows it";
+    EXPECT_EQ(foreseen, message_);
 
     EncryptText(BinFolder(), DemoRecord("D40X0U3T3C2L1R1", ""), OldFolder() + "\\CSV-Dateien\\CSV_ALL_DAT.CND",
                 "Sommerweide");
@@ -148,7 +151,7 @@ TEST_F(FolderStructureTest, IncompleteRegistryValuesStopBeforeAnythingMoves)
     ExpectOldLayout();
 }
 
-TEST_F(FolderStructureTest, FailedAppDataRenameUndoesTheFolderRename)
+TEST_F(FolderStructureTest, FailedAppDataRenameIsUndoneWithTheRun)
 {
     // A file where the new application-data folder would go blocks its rename.
     WriteFileBytes(NewAppData(), "im Weg");
@@ -156,36 +159,50 @@ TEST_F(FolderStructureTest, FailedAppDataRenameUndoesTheFolderRename)
     EXPECT_EQ(message_, "Der Ordner " + OldAppData() + " konnte nicht in " + NewAppData() +
                             " umbenannt werden. Die Ordnerstruktur des Betriebs wurde nicht ge\xE4ndert. (Windows-Fehler "
                             "183: " + SystemErrorText(183) + ")");
-    EXPECT_FALSE(FileExists(context().ProgramPath + "Kolvano-UpdateTool.umstellung")) << "undone: no journal";
-    EXPECT_TRUE(FolderExists(OldFolder()));
-    EXPECT_FALSE(FolderExists(NewFolder()));
-    EXPECT_TRUE(FolderExists(OldAppData()));
-    EXPECT_FALSE(UserKeyExists(kNewKey));
-    EXPECT_EQ(Value(kOldKey, "Key"), "Sommerweide");
+    std::string leftOver;
+    EXPECT_TRUE(scratch_.journal.RollBack(leftOver)) << leftOver;
+    EXPECT_FALSE(FileExists(context().ProgramPath + "Kolvano-UpdateTool.journal"));
+    ExpectOldLayout();
 
     ASSERT_TRUE(DeleteFileA(NewAppData().c_str()));
+    ASSERT_TRUE(scratch_.journal.Begin(message_));
     EXPECT_TRUE(Modify("BNR276001", "Sommerweide")) << "a second attempt goes through";
 }
 
-// A kill between the folder renames and the registry writes: the next start finishes the move,
-// so the farm keeps one home. Before the first rename, it only forgets the journal.
-TEST_F(FolderStructureTest, InterruptedMoveIsFinishedAtTheNextStart)
+// A kill after the move, before the run committed: the next start puts the farm back into the old
+// layout, folders and registry alike. A committed run stays.
+TEST_F(FolderStructureTest, KilledRunIsUndoneAndACommittedOneKeptAtTheNextStart)
 {
-    const std::string journal = context().ProgramPath + "Kolvano-UpdateTool.umstellung";
-    WriteFileBytes(journal, "BNR276001\r\n4711_1_1\r\n");
-    EXPECT_TRUE(FRecoverFolderStructure(context()));
+    std::string text;
+    ASSERT_TRUE(scratch_.journal.RollBack(text));
+    {
+        RunJournal killed(context());
+        ASSERT_TRUE(killed.Begin(message_));
+        context().Journal = &killed;
+        EXPECT_TRUE(Modify("BNR276001", "Sommerweide")) << message_;
+        context().Journal = nullptr;
+    }
+    EXPECT_TRUE(FRecoverRun(context(), text));
+    EXPECT_EQ(text, "Ein abgebrochenes Update wurde zur\xFC" "ckgenommen (10 \xC4nderungen); die Installation ist im "
+                    "vorigen Stand.");
+    EXPECT_EQ(sink_.lines.front(), text);
+    movedTo_.clear();
     ExpectOldLayout();
-    EXPECT_FALSE(FileExists(journal));
+    EXPECT_EQ(Value(kOldKey, "SavePath"), "");
+    EXPECT_TRUE(FileExists(OldAppData() + "\\Ansicht.cache"));
+    EXPECT_EQ(EntryNames(context().ProgramPath + "Kolvano-UpdateTool*").size(), 0u);
+    EXPECT_EQ(EntryNames(context().TempPath + "Kolvano-UpdateTool*").size(), 0u);
 
-    WriteFileBytes(journal, "BNR276001\r\n4711_1_1\r\n");
-    ASSERT_TRUE(MoveFileA(OldFolder().c_str(), NewFolder().c_str()));
-    EXPECT_TRUE(FRecoverFolderStructure(context()));
+    RunJournal committed(context());
+    ASSERT_TRUE(committed.Begin(message_));
+    context().Journal = &committed;
+    EXPECT_TRUE(Modify("BNR276001", "Sommerweide")) << message_;
+    context().Journal = nullptr;
+    EXPECT_TRUE(committed.Commit());
+    text.clear();
+    EXPECT_TRUE(FRecoverRun(context(), text));
+    EXPECT_EQ(text, "") << "nothing to recover";
     EXPECT_TRUE(FolderExists(NewFolder()));
-    EXPECT_TRUE(FolderExists(NewAppData()));
-    EXPECT_FALSE(FolderExists(OldAppData()));
     EXPECT_EQ(Value(kNewKey, "Key"), "Sommerweide");
-    EXPECT_EQ(Value(kOldKey, "Key"), "<none>");
-    EXPECT_FALSE(FileExists(journal));
-    EXPECT_EQ(sink_.lines.front(), "Die unterbrochene Umstellung des Betriebs BNR276001 auf die neue Ordnerstruktur "
-                                   "wurde abgeschlossen.");
+    EXPECT_EQ(EntryNames(context().ProgramPath + "Kolvano-UpdateTool*").size(), 0u);
 }

@@ -55,6 +55,8 @@ TEST_F(ProgramFilesTest, OldExecutableGoesEvenWithoutANewOne)
     Install("kolvano2.exe", "alt");
     Ship("kolvano3.exe", "neu");
     EXPECT_TRUE(Update());
+    EXPECT_EQ(Installed("kolvano2.exe"), "alt") << "it goes once the links lead to the new one";
+    EXPECT_TRUE(FRemoveOldMainProgram(context(), message_));
     EXPECT_FALSE(FileExists(context().ProgramPath + "kolvano2.exe"));
     EXPECT_EQ(Installed("kolvano3.exe"), "neu");
 }
@@ -68,37 +70,45 @@ TEST_F(ProgramFilesTest, AllTwentySixCopiedIntoAnEmptyInstallation)
         EXPECT_EQ(Installed(name), name);
 }
 
-// A failure half way through puts every old file back, the old main executable included, and
-// leaves no copies or journal behind: the installation is wholly old.
-TEST_F(ProgramFilesTest, FailureAtEntryTenPutsEveryOldFileBack)
+// Undone, every old file is back, the old main executable included, what was added is gone, and
+// nothing of the run stays beside the installation; a user's own "*.alt" file is never touched.
+TEST_F(ProgramFilesTest, RolledBackRunPutsEveryOldFileBack)
 {
-    const std::string copyFailed = "Die Datei 'PFCwnsrv.pbd' konnte nicht ordnungsgem\xE4\xDF kopiert werden! Bitte "
-                                   "\xFC" "berpr\xFC" "fen Sie die angezeigten Pfade und setzen Sie sich ggf. mit der "
-                                   "Orvalis GmbH in Verbindung. (Windows-Fehler ";
-    const std::string restored = ") Alle Programmdateien sind wieder im vorigen Stand.";
     for (const std::string& name : kAll) {
         Install(name, "alt");
         Ship(name, "neu");
     }
-    // A folder where the tenth old file would step aside makes the swap fail there.
-    ASSERT_TRUE(CreateFolder(context().ProgramPath + "PFCwnsrv.pbd.alt"));
-    EXPECT_FALSE(Update());
-    EXPECT_EQ(message_, copyFailed + "5: " + SystemErrorText(5) + restored);
-    for (const std::string& name : kAll) {
+    Install("utilities.pbd.alt", "eigene Sicherung");
+    EXPECT_TRUE(Update());
+    EXPECT_TRUE(FRemoveOldMainProgram(context(), message_));
+    EXPECT_EQ(Installed("PFCwnsrv.pbd"), "neu");
+    std::string leftOver;
+    EXPECT_TRUE(scratch_.journal.RollBack(leftOver)) << leftOver;
+    for (const std::string& name : kAll)
         EXPECT_EQ(Installed(name), "alt") << name;
-        EXPECT_FALSE(FileExists(context().ProgramPath + name + ".neu")) << name;
-        EXPECT_FALSE(FileExists(context().ProgramPath + name + ".alt")) << name;
-    }
-    EXPECT_FALSE(FileExists(context().ProgramPath + "Kolvano-UpdateTool.programme"));
+    EXPECT_EQ(Installed("utilities.pbd.alt"), "eigene Sicherung");
+    EXPECT_EQ(EntryNames(context().ProgramPath + "Kolvano-UpdateTool*").size(), 0u) << "no journal, no store";
 
-    // Into an empty installation: a folder in place of the tenth file; what was added goes again.
+    // Into an empty installation: what was added goes again.
     RemoveTree(context().ProgramPath);
     ASSERT_TRUE(CreateFolder(context().ProgramPath));
-    ASSERT_TRUE(CreateFolder(context().ProgramPath + "PFCwnsrv.pbd"));
+    std::string message;
+    ASSERT_TRUE(scratch_.journal.Begin(message)) << message;
+    EXPECT_TRUE(Update());
+    EXPECT_TRUE(scratch_.journal.RollBack(leftOver)) << leftOver;
+    EXPECT_EQ(EntryNames(context().ProgramPath + "*").size(), 0u);
+}
+
+TEST_F(ProgramFilesTest, FolderInPlaceOfAProgramFileIsFoundBeforeAnythingChanges)
+{
+    Install("kolvano3.exe", "alt");
+    Ship("kolvano3.exe", "neu");
+    Ship("qzmail.dll", "neu");
+    ASSERT_TRUE(CreateFolder(context().ProgramPath + "qzmail.dll"));
     EXPECT_FALSE(Update());
-    EXPECT_EQ(message_, copyFailed + "183: " + SystemErrorText(183) + restored);
-    for (const std::string& name : kAll)
-        EXPECT_EQ(FileExists(context().ProgramPath + name), false) << name;
+    EXPECT_EQ(message_, "Unter dem Namen " + context().ProgramPath + "qzmail.dll, den das Update anlegen muss, liegt "
+                        "ein Ordner oder eine schreibgesch\xFCtzte Datei.");
+    EXPECT_EQ(Installed("kolvano3.exe"), "alt");
 }
 
 TEST_F(ProgramFilesTest, HeldExecutableStopsBeforeAnythingChanges)

@@ -95,13 +95,15 @@ const Row kRows[] = {
     {"encrypted file that is not ours", "", [](const DemoInstallation& d) {
          WriteFileBytes(FarmCsv(d, kFarms[1]) + "CSV_ALL_DAT.CND", DemoDataCsv(kFarms[1]));
      }, "", "Fehler bei Schl\xFCsselpr\xFC" "fung (BNR310777_5230_1_1): Falscher Schl\xFCssel.", ""},
-    {"structure file whose first line is not a stamp", "", [](const DemoInstallation& d) {
+    {"farm structure file whose first line is not a stamp", "", [](const DemoInstallation& d) {
          d.AddStructureFile(kFarms[0].FarmId(), "Ebene;x;version=2014.12.01.00");
          d.ShipFile("CSV_ALL_STR.CSV", ";version=2015.03.17.01\r\n");
-     }, "", "ist kein g\xFCltiger ganzzahliger Wert.", ""},
+     }, "", kSuccess, "hat keinen lesbaren Versionsstempel und wird ersetzt.", "", nullptr, [](const DemoInstallation& d) {
+         EXPECT_EQ(ReadFileBytes(FarmCsv(d, kFarms[0]) + "CSV_ALL_STR.CSV"), ";version=2015.03.17.01\r\n");
+     }},
     {"DOKUMENTE.TXT with a version field that is not a number", "", [](const DemoInstallation& d) {
          d.ShipFile("DOKUMENTE.TXT", "   Version 7    Merkblatt.pdf;\r\n");
-     }, "", "", "Exception bei FModifyDocuments f\xFCr BNR276001_4711_1_1"},
+     }, "", "Das Update kann nicht beginnen; es wurde nichts ge\xE4ndert:", ""},
     {"description of another type in the registry", "", [](const DemoInstallation&) {
          SetUserDword(kProduct + "\\BNR310777\\5230_1_1", "BezAntrag", 5);
      }, "Ung\xFCltiger Datentyp f\xFCr 'BezAntrag'", kSuccess, ""},

@@ -43,6 +43,10 @@ protected:
     {
         context().InstalledVersion = "7.00.01.00";
         context().UpdateVersion = "7.00.02.02";
+        // The run begins a journal of its own.
+        std::string ignored;
+        ASSERT_TRUE(scratch_.journal.RollBack(ignored));
+        context().Journal = nullptr;
     }
     UpdateContext& context() { return scratch_.context; }
     void AddFarm(const DemoFarm& farm)

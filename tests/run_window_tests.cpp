@@ -286,7 +286,8 @@ TEST_F(RunWindowTest, MissingSaveKeyStopsCleanlyAndASecondStartCompletes)
     const std::string oldKey = "SOFTWARE\\Orvalis GmbH\\Kolvano\\BNR402000";
     RegDeleteKeyValueA(HKEY_CURRENT_USER, oldKey.c_str(), "SaveKey");
     Start();
-    EXPECT_EQ(tool_.RunUpdate(), Lines{"Der Registrierungswert 'SaveKey' des Betriebs BNR402000 fehlt oder hat einen "
+    EXPECT_EQ(tool_.RunUpdate(), Lines{"Das Update kann nicht beginnen; es wurde nichts ge\xE4ndert:\n\n"
+                                       "Der Registrierungswert 'SaveKey' des Betriebs BNR402000 fehlt oder hat einen "
                                        "ung\xFCltigen Datentyp. Die Ordnerstruktur wurde nicht ge\xE4ndert."});
     EXPECT_TRUE(FolderExists(demo_.ProgramPath() + "BNR402000"));
     EXPECT_FALSE(FolderExists(demo_.ProgramPath() + "BNR402000_8800_1_1"));

@@ -75,7 +75,8 @@ std::vector<std::string> Names(const std::string& folder)
 class ShortcutsTest : public testing::Test {
 protected:
     ShortcutScratch shortcuts_;
-    ScratchFolder install_;
+    ScratchContext scratch_;
+    const UpdateContext& context_ = scratch_.context;
     const std::string desktop_ = GetSpecialFolderPath(0);
     const std::string userPrograms_ = GetSpecialFolderPath(2) + "Orvalis GmbH\\";
     const std::string commonPrograms_ = GetSpecialFolderPath(23) + "Orvalis GmbH\\";
@@ -94,16 +95,16 @@ TEST_F(ShortcutsTest, OldShortcutsGoAndTheNewOnesPointIntoTheInstallation)
     }
     ASSERT_TRUE(CreateFolder(userPrograms_ + "Anderes Produkt"));
 
-    RemoveShortcuts("Kolvano");
-    RemoveShortcuts("Kolvano3");
+    RemoveShortcuts(context_, "Kolvano");
+    RemoveShortcuts(context_, "Kolvano3");
     EXPECT_FALSE(FileExists(desktop_ + "Kolvano.lnk"));
     EXPECT_FALSE(FolderExists(userPrograms_ + "Kolvano")) << "a product folder goes with its contents";
     EXPECT_TRUE(FolderExists(userPrograms_ + "Anderes Produkt")) << "another product's folder stays";
     EXPECT_FALSE(FolderExists(commonPrograms_)) << "the emptied company folder is removed";
 
-    const std::string f = install_.path();
-    CreateDesktopShortcut(f);
-    CreateStartMenuShortcuts(f);
+    const std::string f = context_.ProgramPath;
+    CreateDesktopShortcut(context_);
+    CreateStartMenuShortcuts(context_);
     ExpectLink(desktop_ + "Kolvano3.lnk", f + "kolvano3.exe", "", f, SW_SHOWNORMAL);
     for (const std::string& folder : {userPrograms_, commonPrograms_}) {
         EXPECT_EQ(Names(folder + "Kolvano3"), (std::vector<std::string>{"Deinstallation.lnk", "Kolvano3.lnk"}));
@@ -114,10 +115,20 @@ TEST_F(ShortcutsTest, OldShortcutsGoAndTheNewOnesPointIntoTheInstallation)
     EXPECT_TRUE(FolderExists(userPrograms_ + "Anderes Produkt"));
 
     // Renewing again replaces the links in place.
-    RemoveShortcuts("Kolvano3");
-    CreateDesktopShortcut(f);
-    CreateStartMenuShortcuts(f);
+    RemoveShortcuts(context_, "Kolvano3");
+    CreateDesktopShortcut(context_);
+    CreateStartMenuShortcuts(context_);
     EXPECT_EQ(Names(userPrograms_ + "Kolvano3"), (std::vector<std::string>{"Deinstallation.lnk", "Kolvano3.lnk"}));
+
+    // Undone, the old links and folders are back as they were, and the new ones gone.
+    std::string leftOver;
+    EXPECT_TRUE(scratch_.journal.RollBack(leftOver)) << leftOver;
+    EXPECT_EQ(ReadFileBytes(desktop_ + "Kolvano.lnk"), "old link");
+    EXPECT_FALSE(FileExists(desktop_ + "Kolvano3.lnk"));
+    for (const std::string& folder : {userPrograms_, commonPrograms_}) {
+        EXPECT_EQ(Names(folder + "Kolvano"), (std::vector<std::string>{"Kolvano.lnk", "Liesmich.txt"}));
+        EXPECT_FALSE(FolderExists(folder + "Kolvano3"));
+    }
 }
 
 TEST_F(ShortcutsTest, FolderCountsAsEmptyOnlyWithoutAnyEntry)

@@ -74,6 +74,24 @@ TEST_F(StructureTest, NewerStampReplacesTheFileAndEmptiesAppData)
     EXPECT_FALSE(FileExists(AppData("BNR1_100_1_1") + "\\cache.dat"));
     EXPECT_TRUE(FileExists(AppData("BNR1_100_1_1") + "\\Unterordner\\bleibt.dat"));
     EXPECT_TRUE(FileExists(AppData("BNR2_200_1_1") + "\\cache.dat")) << "other farms keep their data";
+
+    // Undone with the run: the old file and the application data are back.
+    std::string leftOver;
+    EXPECT_TRUE(scratch_.journal.RollBack(leftOver)) << leftOver;
+    EXPECT_EQ(ReadFileBytes(FarmFile("BNR1_100_1_1")), ";version=2014.12.01.00\r\nalt\r\n");
+    EXPECT_EQ(ReadFileBytes(locked), "x");
+    EXPECT_EQ(ReadFileBytes(AppData("BNR1_100_1_1") + "\\cache.dat"), "alt");
+}
+
+// A shipped file saved as UTF-8 reaches the farms in code page 1252, without its byte-order mark.
+TEST_F(StructureTest, Utf8ShippedFileArrivesInCodePage1252)
+{
+    WriteFileBytes(context().UpdatePath + "CSV_ALL_STR.CSV", "\xEF\xBB\xBF;version=2016.01.01.01\r\nFl\xC3\xA4" "che\r\n");
+    WriteFileBytes(FarmFile("BNR1_100_1_1"), ";version=2014.12.01.00\r\nalt\r\n");
+    context().UpdatedFarmList = {"BNR1_100_1_1"};
+    FUpdateStructureCSV(context());
+    EXPECT_EQ(ReadFileBytes(FarmFile("BNR1_100_1_1")), ";version=2016.01.01.01\r\nFl\xE4" "che\r\n");
+    EXPECT_FALSE(FileExists(context().TempPath + "CSV_ALL_STR_ANSI.CSV"));
 }
 
 TEST_F(StructureTest, EqualStampsChangeNothing)
@@ -99,13 +117,21 @@ TEST_F(StructureTest, MissingStampsCountAsOldAndAsNewest)
     EXPECT_TRUE(FIsNewerStructureCSV(shipped, FarmFile("BNR1_100_1_1"), "BNR1_100_1_1"));
 }
 
-TEST_F(StructureTest, UnreadableFilesAndBadStampsAreErrors)
+// A farm file that cannot be read would stop every later run: it counts as older. A shipped file
+// that cannot be read is an error of the update.
+TEST_F(StructureTest, UnreadableFarmFilesCountAsOlderButBadShippedStampsAreErrors)
 {
     const std::string shipped = context().UpdatePath + "CSV_ALL_STR.CSV";
     WriteFileBytes(shipped, ";version=2015.03.17.01\r\n");
-    EXPECT_THROW(FIsNewerStructureCSV(shipped, FarmFile("BNR2_200_1_1"), "BNR2_200_1_1"), std::runtime_error);
+    EXPECT_TRUE(FIsNewerStructureCSV(shipped, FarmFile("BNR2_200_1_1"), "BNR2_200_1_1"));
     WriteFileBytes(FarmFile("BNR2_200_1_1"), "x;version=2015.03.17.01\r\n");
+    EXPECT_TRUE(FIsNewerStructureCSV(shipped, FarmFile("BNR2_200_1_1"), "BNR2_200_1_1"));
+    EXPECT_TRUE(sink_.Contains("Struktur-CSV f\xFCr BNR2_200_1_1 hat keinen lesbaren Versionsstempel und wird "
+                               "ersetzt."));
+    WriteFileBytes(shipped, "x;version=2015.03.17.01\r\n");
     EXPECT_THROW(FIsNewerStructureCSV(shipped, FarmFile("BNR2_200_1_1"), "BNR2_200_1_1"), std::range_error);
+    DeleteFileA(shipped.c_str());
+    EXPECT_THROW(FIsNewerStructureCSV(shipped, FarmFile("BNR2_200_1_1"), "BNR2_200_1_1"), std::runtime_error);
 }
 
 TEST_F(StructureTest, DeleteAppDataOnlyForRewrittenFarms)

@@ -43,27 +43,7 @@ ScratchFolder::~ScratchFolder()
 
 void RemoveTree(const std::string& folder)
 {
-    std::string base = folder;
-    if (!base.empty() && base.back() != '\\')
-        base += '\\';
-    WIN32_FIND_DATAA data;
-    HANDLE find = FindFirstFileA((base + "*").c_str(), &data);
-    if (find != INVALID_HANDLE_VALUE) {
-        do {
-            const std::string name = data.cFileName;
-            if (name == "." || name == "..")
-                continue;
-            const std::string child = base + name;
-            SetFileAttributesA(child.c_str(), FILE_ATTRIBUTE_NORMAL);
-            if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                RemoveTree(child);
-            else
-                DeleteFileA(child.c_str());
-        } while (FindNextFileA(find, &data));
-        FindClose(find);
-    }
-    SetFileAttributesA(base.c_str(), FILE_ATTRIBUTE_NORMAL);
-    RemoveDirectoryA(base.c_str());
+    DeleteTree(folder);
 }
 
 void DeleteUserKey(const std::string& path)
@@ -109,4 +89,8 @@ ScratchContext::ScratchContext()
     context.AppDataPath = root / "AppData\\";
     context.TempPath = root / "Temp\\";
     CopyFileA((BinFolder() + "pbfdec.dll").c_str(), (context.UpdatePath + "pbfdec.dll").c_str(), FALSE);
+    std::string message;
+    if (!journal.Begin(message))
+        throw std::runtime_error(message);
+    context.Journal = &journal;
 }

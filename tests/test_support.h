@@ -2,6 +2,7 @@
 #pragma once
 
 #include "demo/installation.h"
+#include "update/run_journal.h"
 #include "update/u_context.h"
 #include "update/u_log.h"
 
@@ -79,9 +80,11 @@ private:
 };
 
 // A context whose folders are fresh scratch folders: update folder with the library, an
-// installation folder, an application-data folder and a temp folder of its own.
+// installation folder, an application-data folder and a temp folder of its own; and a run
+// journal begun over them, as the operations need it.
 struct ScratchContext {
     ScratchContext();
     ScratchFolder root;
     UpdateContext context;
+    RunJournal journal{context};
 };

@@ -7,6 +7,7 @@
 #include "update/file_steps.h"
 #include "update/pbf_library.h"
 #include "update/records.h"
+#include "update/run_journal.h"
 #include "update/u_constants.h"
 #include "update/u_functions.h"
 #include "update/u_log.h"
@@ -35,20 +36,21 @@ bool IsCatalogKey(const UpdateContext& context, std::string_view key)
 
 enum class FileOutcome { Done, Stop };
 
-// Filters and extends the decrypted file, encrypts it beside the farm file and renames it over.
+// Filters and extends the decrypted file, encrypts it into the run's store and lets it take the
+// farm file's place.
 FileOutcome EditAndStore(UpdateContext& context, const PbfLibrary& library, const std::string& farm,
                          const std::string& file, const std::string& key, std::string& message)
 {
     const std::string plain = context.TempPath + names::kTempPlain;
     const std::string edited = context.TempPath + names::kTempEdited;
-    const std::string beside = NewFileName(file);
+    RunJournal& journal = Changes(context);
+    const std::string staged = journal.StagedName();
     Log(FormatText(IDS_DATA_UPDATING, {file}));
     FFilterDataCSV(context, plain, edited);
     FAppendTextFile(context.UpdatePath + names::kCatalogCsv, edited);
-    RemoveFile(beside);
     SetLastError(ERROR_SUCCESS);
-    const int encrypted = CallPbf(library.Find(names::kEncryptExport), edited, beside, key);
-    if (encrypted == PBF_OK && ReplaceByNewFile(beside, file)) {
+    const int encrypted = CallPbf(library.Find(names::kEncryptExport), edited, staged, key);
+    if (encrypted == PBF_OK && journal.Replace(staged, file)) {
         context.UpdatedFarmList.push_back(farm);
         return FileOutcome::Done;
     }
@@ -178,10 +180,8 @@ bool FModifyDataCSV(UpdateContext& context, const std::string& farm, const std::
     LogDebug(FormatText(IDS_DATA_COUNT, {std::to_string(files.size())}));
     for (const std::string& file : files) {
         KeepAlive();
-        if (ModifyFile(context, farm, file, key, message) == FileOutcome::Stop) {
-            RemoveFile(NewFileName(file));
+        if (ModifyFile(context, farm, file, key, message) == FileOutcome::Stop)
             return false;
-        }
     }
     return true;
 }

@@ -1,7 +1,11 @@
 // Documents: the documents that "DOKUMENTE.TXT" lists as newer than the installed program are
-// copied into the farm's folder; an existing copy is archived under a numbered name first.
+// copied into the farm's folder; an existing copy is archived under a numbered name first. Both
+// steps go through the run's journal.
 #include "resources/resource.h"
+#include "update/errors.h"
 #include "update/farm.h"
+#include "update/file_steps.h"
+#include "update/run_journal.h"
 #include "update/u_constants.h"
 #include "update/u_functions.h"
 #include "util/files.h"
@@ -28,24 +32,9 @@ std::string DocumentName(const std::string& line)
     return name.substr(0, name.size() - 1);
 }
 
-// A name must stay inside the farm folder: no drive, no root, no climbing with "..".
-bool StaysInside(const std::string& name)
-{
-    if (name.empty() || name.find(':') != std::string::npos || name[0] == '\\' || name[0] == '/')
-        return name.empty();
-    size_t start = 0;
-    while (start <= name.size()) {
-        const size_t end = name.find_first_of("\\/", start);
-        if (name.substr(start, end - start) == "..")
-            return false;
-        if (end == std::string::npos)
-            break;
-        start = end + 1;
-    }
-    return true;
-}
+}  // namespace
 
-std::vector<std::string> DocumentList(const UpdateContext& context)
+std::vector<std::string> FDocumentNames(const UpdateContext& context)
 {
     LineReader reader(context.UpdatePath + names::kDocumentList, LineReader::kShipped);
     std::vector<std::string> documents;
@@ -61,13 +50,12 @@ std::vector<std::string> DocumentList(const UpdateContext& context)
     return documents;
 }
 
-}  // namespace
-
 bool FModifyDocuments(const UpdateContext& context, const std::string& farm, std::string& message)
 {
     if (!FileExists(context.UpdatePath + names::kDocumentList))
         return true;
-    for (const std::string& name : DocumentList(context)) {
+    RunJournal& journal = Changes(context);
+    for (const std::string& name : FDocumentNames(context)) {
         const std::string source = context.UpdatePath + name;
         const std::string target = Farm(farm).Folder(context.ProgramPath) + "\\" + name;
         if (!StaysInside(name)) {
@@ -79,12 +67,12 @@ bool FModifyDocuments(const UpdateContext& context, const std::string& farm, std
                 message = FormatText(IDS_DOC_ATTRIBUTES, {target});
                 return false;
             }
-            if (!ArchiveExistingFile(target)) {
-                message = FormatText(IDS_DOC_ARCHIVE, {target});
+            if (!journal.Rename(target, ArchiveName(target))) {
+                message = WithWindowsError(FormatText(IDS_DOC_ARCHIVE, {target}), GetLastError());
                 return false;
             }
         }
-        if (!CopyFileA(source.c_str(), target.c_str(), TRUE)) {
+        if (!journal.Creating(target) || !CopyFileA(source.c_str(), target.c_str(), TRUE)) {
             message = FormatText(IDS_DOC_COPY, {source, target});
             return false;
         }

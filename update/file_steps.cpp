@@ -1,11 +1,14 @@
 #include "update/file_steps.h"
 
+#include "update/run_journal.h"
 #include "update/u_constants.h"
 #include "util/files.h"
 #include "util/handles.h"
 #include "util/text_file.h"
 
 #include <windows.h>
+
+#include <stdexcept>
 
 TempFileGuard::~TempFileGuard()
 {
@@ -15,8 +18,8 @@ TempFileGuard::~TempFileGuard()
 
 void RemoveOwnTempFiles(const std::string& tempPath)
 {
-    for (const char* name :
-         {names::kTempCnd, names::kTempPlain, names::kTempEdited, names::kTempPlausi, names::kTempPlausiAnsi})
+    for (const char* name : {names::kTempCnd, names::kTempPlain, names::kTempEdited, names::kTempPlausi,
+                             names::kTempPlausiAnsi, names::kTempStructure})
         RemoveFile(tempPath + name);
 }
 
@@ -26,11 +29,6 @@ bool RemoveFile(const std::string& path)
         return true;
     ClearFileAttributes(path);
     return DeleteFileA(path.c_str()) != 0;
-}
-
-std::string NewFileName(const std::string& target)
-{
-    return target + ".neu";
 }
 
 bool FlushToDisk(const std::string& path)
@@ -52,40 +50,9 @@ std::string ShippedText(const std::string& path, const std::string& converted)
     return converted;
 }
 
-bool WriteJournal(const std::string& path, const std::vector<std::string>& lines)
+RunJournal& Changes(const UpdateContext& context)
 {
-    try {
-        LineWriter writer(path, LineWriter::kCreate);
-        for (const std::string& line : lines)
-            writer.Write(line);
-        writer.Close();
-    } catch (const std::exception&) {
-        return false;
-    }
-    return FlushToDisk(path);
-}
-
-std::vector<std::string> ReadJournal(const std::string& path)
-{
-    std::vector<std::string> lines;
-    if (!FileExists(path))
-        return lines;
-    try {
-        LineReader reader(path);
-        for (std::string line; reader.Next(line);)
-            lines.push_back(line);
-    } catch (const std::exception&) {
-        lines.clear();
-    }
-    return lines;
-}
-
-bool ReplaceByNewFile(const std::string& newFile, const std::string& target)
-{
-    // Durable before it is visible: after a power cut the target is the old or the whole new file.
-    if (!FlushToDisk(newFile))
-        return false;
-    if (FileExists(target))
-        ClearFileAttributes(target);
-    return MoveFileExA(newFile.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+    if (!context.Journal)
+        throw std::logic_error("no run journal");
+    return *context.Journal;
 }

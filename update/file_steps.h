@@ -1,6 +1,7 @@
-// File steps the operations share: removing temp files on every way out, and replacing a farm
-// file by a complete new one in a single rename.
+// File steps the operations share: removing temp files on every way out, and the run's journal.
 #pragma once
+
+#include "update/u_context.h"
 
 #include <initializer_list>
 #include <string>
@@ -26,25 +27,14 @@ void RemoveOwnTempFiles(const std::string& tempPath);
 // Clears the attributes of an existing file and deletes it; true when it is gone.
 bool RemoveFile(const std::string& path);
 
-// The name beside a farm file under which its replacement is written before the rename.
-std::string NewFileName(const std::string& target);
-
 // The shipped text file as the library must see it, in code page 1252: the file itself, or,
 // when it was saved as UTF-8 with a byte-order mark, its converted copy at converted. Throws
 // TextError or FileError.
 std::string ShippedText(const std::string& path, const std::string& converted);
 
-// A journal: a few lines that record a change under way, written through to the disk. False
-// when it could not be written.
-bool WriteJournal(const std::string& path, const std::vector<std::string>& lines);
-
-// The journal's lines; empty when there is none or it cannot be read.
-std::vector<std::string> ReadJournal(const std::string& path);
-
 // Writes the file's data through to the disk; false (GetLastError set) when that failed.
 bool FlushToDisk(const std::string& path);
 
-// Flushes newFile to disk and renames it over target (attributes of target cleared first), so
-// target is at every moment either the old or the new file. False when that failed, with
-// GetLastError set; newFile then stays.
-bool ReplaceByNewFile(const std::string& newFile, const std::string& target);
+// The run's journal, through which every change of the installation goes. Throws
+// std::logic_error when no run is open: an operation must never change anything unrecorded.
+RunJournal& Changes(const UpdateContext& context);

@@ -4,6 +4,7 @@
 #include "update/farm.h"
 #include "update/file_steps.h"
 #include "update/pbf_library.h"
+#include "update/run_journal.h"
 #include "update/u_constants.h"
 #include "update/u_functions.h"
 #include "update/u_log.h"
@@ -16,8 +17,7 @@ bool FReplacePlausiCSV(const UpdateContext& context, const std::string& farm, co
     const std::string rules = Farm(farm).PlausiFile(context.ProgramPath);
     const std::string temp = context.TempPath + names::kTempPlausi;
     const std::string ansi = context.TempPath + names::kTempPlausiAnsi;
-    const std::string beside = NewFileName(rules);
-    const TempFileGuard cleanup{temp, ansi, beside};
+    const TempFileGuard cleanup{temp, ansi};
     const std::string source = ShippedText(context.UpdatePath + names::kPlausiCsv, ansi);
 
     message = LoadText(IDS_PBF_UNKNOWN);
@@ -31,7 +31,9 @@ bool FReplacePlausiCSV(const UpdateContext& context, const std::string& farm, co
         const int code = encrypt ? CallPbf(encrypt, source, temp, key) : PBF_UNKNOWN;
         if (code == PBF_OK) {
             // A farm folder without its CSV folder cannot take the rules: that is reported.
-            result = CopyFileA(temp.c_str(), beside.c_str(), FALSE) && ReplaceByNewFile(beside, rules);
+            RunJournal& journal = Changes(context);
+            const std::string staged = journal.StagedName();
+            result = CopyFileA(temp.c_str(), staged.c_str(), TRUE) && journal.Replace(staged, rules);
             if (!result)
                 PbfResultText(PBF_CANNOT_WRITE, message);
         } else {

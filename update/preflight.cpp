@@ -4,6 +4,7 @@
 #include "update/errors.h"
 #include "update/farm.h"
 #include "update/records.h"
+#include "update/run_journal.h"
 #include "update/u_constants.h"
 #include "update/u_functions.h"
 #include "util/errors.h"
@@ -21,14 +22,62 @@ namespace {
 // beside the farm's.
 constexpr unsigned long long kMargin = 16ull << 20;
 constexpr unsigned long long kMegabyte = 1ull << 20;
-constexpr char kProbe[] = "Kolvano-UpdateTool.probe";
 
+// A probe of the tool's own name, created new and gone when closed, so that no file of the user's
+// is ever opened; a file that has the name already leads to a second name with the process id.
 void CheckWritable(const std::string& folder, std::vector<std::string>& problems)
 {
-    const FileHandle probe(CreateFileA((folder + kProbe).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                       FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
-    if (!probe)
-        problems.push_back(WithWindowsError(FormatText(IDS_PREFLIGHT_NO_WRITE, {folder}), GetLastError()));
+    DWORD error = ERROR_SUCCESS;
+    for (const std::string& name : {std::string(), "." + std::to_string(GetCurrentProcessId())}) {
+        const std::string probe = folder + "Kolvano-UpdateTool" + name + ".probe";
+        const FileHandle file(CreateFileA(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                          FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
+        if (file)
+            return;
+        error = GetLastError();
+        if (error != ERROR_FILE_EXISTS)
+            break;
+    }
+    problems.push_back(WithWindowsError(FormatText(IDS_PREFLIGHT_NO_WRITE, {folder}), error));
+}
+
+// A document that will be archived must be free to be renamed: no program may hold it open.
+void CheckRenamable(const std::string& path, std::vector<std::string>& problems)
+{
+    const FileHandle file(CreateFileA(path.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file)
+        problems.push_back(WithWindowsError(FormatText(IDS_PREFLIGHT_HELD, {path}), GetLastError()));
+}
+
+// Every farm folder that receives documents takes a new file, and every copy there that will be
+// archived can be renamed; every listed document is there to be copied.
+void CheckDocuments(const UpdateContext& context, const std::vector<FarmKey>& farms,
+                    std::vector<std::string>& problems)
+{
+    if (!FileExists(context.UpdatePath + names::kDocumentList))
+        return;
+    const std::vector<std::string> documents = FDocumentNames(context);
+    if (documents.empty())
+        return;
+    for (const std::string& name : documents)
+        if (StaysInside(name) && !FileExists(context.UpdatePath + name))
+            problems.push_back(FormatText(IDS_FILE_NOT_READABLE, {context.UpdatePath + name}));
+    for (const FarmKey& row : farms) {
+        const std::string folder = Farm(row.farm).Folder(context.ProgramPath) + "\\";
+        if (!FolderExists(folder))
+            continue;
+        CheckWritable(folder, problems);
+        for (const std::string& name : documents) {
+            const std::string target = folder + name;
+            if (!StaysInside(name))
+                problems.push_back(FormatText(IDS_DOC_COPY, {context.UpdatePath + name, target}));
+            else if (FolderExists(target))
+                problems.push_back(FormatText(IDS_PREFLIGHT_IN_THE_WAY, {target}));
+            else if (FileExists(target))
+                CheckRenamable(target, problems);
+        }
+    }
 }
 
 unsigned long long FileSize(const std::string& path)
@@ -96,21 +145,38 @@ void CheckSpace(const UpdateContext& context, const std::vector<std::string>& da
 
 }  // namespace
 
-std::vector<std::string> FPreflight(const UpdateContext& context, const std::vector<std::string>& farms)
+std::string FTempFolderProblem(const UpdateContext& context)
 {
     std::vector<std::string> problems;
-    if (context.HasProgramFiles) {
+    if (context.TempPath.empty() || !FolderExists(context.TempPath))
+        return FormatText(IDS_RUN_NO_TEMP, {context.TempPath});
+    CheckWritable(context.TempPath, problems);
+    return problems.empty() ? std::string() : FormatText(IDS_RUN_NO_TEMP, {context.TempPath});
+}
+
+std::vector<std::string> FPreflight(const UpdateContext& context, const std::vector<FarmKey>& farms)
+{
+    std::vector<std::string> problems;
+    if (context.HasProgramFiles)
         problems = FProgramFileProblems(context);
+    // The journal of every run lies beside the installation.
+    const std::string journal = RunJournal::PathIn(context.ProgramPath);
+    if (GetFileAttributesA(journal.c_str()) != INVALID_FILE_ATTRIBUTES)
+        problems.push_back(FormatText(IDS_PREFLIGHT_IN_THE_WAY, {journal}));
+    else
         CheckWritable(context.ProgramPath, problems);
-    }
     if (context.ReplacePlausi || context.UpdateDataCsvs || context.RestructureFolders) {
         std::vector<std::string> dataFiles;
-        for (const std::string& name : farms) {
-            const Farm farm(name);
+        for (const FarmKey& row : farms) {
+            const Farm farm(row.farm);
+            std::string message;
+            if (context.RestructureFolders && farm.IsOldLayout(context.ProgramPath) &&
+                !FCheckOldLayoutFarm(context, farm.Name(), row.key, message))
+                problems.push_back(message);
             if (FolderExists(farm.CsvFolder(context.ProgramPath)))
                 CheckWritable(farm.CsvFolder(context.ProgramPath), problems);
             try {
-                for (const std::string& file : FFarmDataFiles(context, name))
+                for (const std::string& file : FFarmDataFiles(context, farm.Name()))
                     dataFiles.push_back(file);
             } catch (const std::exception& error) {
                 problems.push_back(ErrorText(error));
@@ -124,5 +190,10 @@ std::vector<std::string> FPreflight(const UpdateContext& context, const std::vec
         CheckConvertible(context.UpdatePath + names::kPlausiCsv, problems);
     for (const char* name : {names::kDocumentList, names::kStructureCsv})
         CheckConvertible(context.UpdatePath + name, problems);
+    try {
+        CheckDocuments(context, farms, problems);
+    } catch (const std::exception& error) {
+        problems.push_back(ErrorText(error));
+    }
     return problems;
 }

@@ -1,8 +1,10 @@
-// Shortcuts: the old desktop links and start-menu folders of both product names go, the new ones
-// are written through the shell's link object. A special folder that the shell cannot resolve
+// Shortcuts: the old desktop links and start-menu folders of both product names go aside, the new
+// ones are written through the shell's link object; every step goes through the run's journal. A special folder that the shell cannot resolve
 // is skipped rather than taken as the current folder.
 #include "resources/resource.h"
 #include "update/errors.h"
+#include "update/file_steps.h"
+#include "update/run_journal.h"
 #include "update/u_constants.h"
 #include "update/u_functions.h"
 #include "update/u_log.h"
@@ -32,57 +34,63 @@ std::vector<std::string> ProgramsFolders()
     return folders;
 }
 
-// Throws when the shell's link object cannot be had.
-void WriteLink(const std::string& linkFile, const std::string& target, const std::string& arguments,
-               const std::string& workingFolder, int showCommand)
+// Writes a new link through the run's journal, setting aside one that stands there. Throws when
+// the shell's link object cannot be had.
+void WriteLink(RunJournal& journal, const std::string& linkFile, const std::string& target,
+               const std::string& arguments, const std::string& workingFolder, int showCommand)
 {
+    if ((FileExists(linkFile) && !journal.Remove(linkFile)) || !journal.Creating(linkFile))
+        throw std::runtime_error(WithWindowsError(FormatText(IDS_FILE_NOT_WRITABLE, {linkFile}), GetLastError()));
     if (!CreateShellLink(linkFile, target, arguments, workingFolder, showCommand, target, 0))
         throw std::runtime_error(LoadText(IDS_SHELL_LINK));
 }
 
 }  // namespace
 
-void RemoveShortcuts(const std::string& product)
+void RemoveShortcuts(const UpdateContext& context, const std::string& product)
 {
+    RunJournal& journal = Changes(context);
     const std::string desktop = GetSpecialFolderPath(names::kCsidlDesktop);
     if (!desktop.empty() && FileExists(desktop + product + ".lnk"))
-        DeleteFileA((desktop + product + ".lnk").c_str());
+        journal.Remove(desktop + product + ".lnk");
     const std::vector<std::string> programs = ProgramsFolders();
     for (const std::string& folder : programs) {
         const std::string productFolder = folder + names::kCompanyFolder + "\\" + product;
         if (FolderExists(productFolder))
-            DeleteFolder(productFolder, false, true, false);
+            journal.Remove(productFolder);
     }
     // An empty company folder that cannot be removed stays; the new shortcuts are still made.
     for (const std::string& folder : programs) {
         const std::string company = folder + names::kCompanyFolder;
-        if (FolderExists(company) && FolderHasNoEntries(company) && !RemoveDirectoryA(company.c_str()))
+        if (FolderExists(company) && FolderHasNoEntries(company) && !journal.Remove(company))
             Log(WithWindowsError(FormatText(IDS_SHORTCUT_FOLDER_KEPT, {company}), GetLastError()));
     }
 }
 
-void CreateDesktopShortcut(const std::string& programPath)
+void CreateDesktopShortcut(const UpdateContext& context)
 {
     const std::string desktop = GetSpecialFolderPath(names::kCsidlDesktop);
     if (desktop.empty())
         return;
-    const std::string program = programPath + names::kMainExe;
-    WriteLink(desktop + names::kNewProduct + ".lnk", program, "", programPath, kShowNormal);
+    const std::string program = context.ProgramPath + names::kMainExe;
+    WriteLink(Changes(context), desktop + names::kNewProduct + ".lnk", program, "", context.ProgramPath, kShowNormal);
 }
 
-void CreateStartMenuShortcuts(const std::string& programPath)
+void CreateStartMenuShortcuts(const UpdateContext& context)
 {
+    RunJournal& journal = Changes(context);
+    const std::string& programPath = context.ProgramPath;
     const std::vector<std::string> programs = ProgramsFolders();
     for (const std::string& folder : programs)
-        CreateFolder(folder + names::kCompanyFolder);
+        journal.CreateFolder(folder + names::kCompanyFolder);
     for (const std::string& folder : programs)
-        CreateFolder(folder + names::kCompanyFolder + "\\" + names::kNewProduct);
+        journal.CreateFolder(folder + names::kCompanyFolder + "\\" + names::kNewProduct);
     const std::string program = programPath + names::kMainExe;
     const std::string uninstaller = programPath + names::kUninstaller;
     for (const std::string& folder : programs)
-        WriteLink(folder + names::kCompanyFolder + "\\" + names::kNewProduct + "\\" + names::kNewProduct + ".lnk",
+        WriteLink(journal, folder + names::kCompanyFolder + "\\" + names::kNewProduct + "\\" + names::kNewProduct + ".lnk",
                   program, "", programPath, kShowMaximized);
     for (const std::string& folder : programs)
-        WriteLink(folder + names::kCompanyFolder + "\\" + names::kNewProduct + "\\" + names::kUninstallLink,
+        WriteLink(journal, folder + names::kCompanyFolder + "\\" + names::kNewProduct + "\\" + names::kUninstallLink,
                   uninstaller, names::kUninstallArguments, programPath, kShowNormal);
 }

@@ -3,9 +3,11 @@
 #include "resources/resource.h"
 #include "update/farm.h"
 #include "update/file_steps.h"
+#include "update/run_journal.h"
 #include "update/u_constants.h"
 #include "update/u_functions.h"
 #include "update/u_log.h"
+#include "util/errors.h"
 #include "util/files.h"
 #include "util/handles.h"
 #include "util/text.h"
@@ -13,6 +15,7 @@
 #include "util/versions.h"
 
 #include <algorithm>
+#include <exception>
 #include <vector>
 
 namespace {
@@ -68,12 +71,18 @@ bool IsDataCsvUpdated(const UpdateContext& context, const std::string& farm)
 bool FIsNewerStructureCSV(const std::string& shipped, const std::string& farmFile, const std::string& farm)
 {
     const std::string shippedLine = FirstLine(shipped, LineReader::kShipped);
-    const std::string farmLine = FirstLine(farmFile, LineReader::kCp1252);
-    const std::string farmDigits = StampDigits(farmLine, kOldestFarmStamp);
     const std::string shippedDigits = StampDigits(shippedLine, kNewestShippedStamp);
-    const auto farmNumber = ToVersionNumber(farmDigits);
     const auto shippedNumber = ToVersionNumber(shippedDigits);
-    if (farmNumber < shippedNumber) {
+    // A farm file whose stamp cannot be read would stop every later run: it counts as older.
+    std::string farmDigits;
+    try {
+        farmDigits = StampDigits(FirstLine(farmFile, LineReader::kCp1252), kOldestFarmStamp);
+        ToVersionNumber(farmDigits);
+    } catch (const std::exception&) {
+        Log(FormatText(IDS_STRUCTURE_UNREADABLE, {farm}));
+        return true;
+    }
+    if (ToVersionNumber(farmDigits) < shippedNumber) {
         Log(FormatText(IDS_STRUCTURE_NEWER, {farm, shippedDigits}));
         return true;
     }
@@ -84,25 +93,29 @@ bool FIsNewerStructureCSV(const std::string& shipped, const std::string& farmFil
 void FRemoveFarmAppData(const UpdateContext& context, const std::string& farm)
 {
     const std::string folder = Farm(farm).AppDataFolder(context.AppDataPath);
-    // Files go; subfolders cannot be deleted as files and stay with their contents.
+    // Files go aside until the run commits; subfolders stay with their contents.
     for (const std::string& name : EntryNames(folder + "\\*.*")) {
         const std::string path = folder + "\\" + name;
-        ClearFileAttributes(path);
-        DeleteFileA(path.c_str());
+        if (FileExists(path))
+            Changes(context).Remove(path);
     }
 }
 
 void FUpdateStructureCSV(const UpdateContext& context)
 {
     const std::string shipped = context.UpdatePath + names::kStructureCsv;
+    // Farms receive the structure file in code page 1252, whatever the update folder holds.
+    const TempFileGuard cleanup{context.TempPath + names::kTempStructure};
+    const std::string source = ShippedText(shipped, context.TempPath + names::kTempStructure);
+    RunJournal& journal = Changes(context);
     for (const std::string& farm : UpdatedFarms(context)) {
         const std::string farmFile = Farm(farm).StructureFile(context.ProgramPath);
-        if (!FIsNewerStructureCSV(shipped, farmFile, farm))
+        if (!FIsNewerStructureCSV(source, farmFile, farm))
             continue;
-        // Written beside and renamed over, so the farm never holds half a structure file.
-        const std::string beside = NewFileName(farmFile);
-        if (CopyFileA(shipped.c_str(), beside.c_str(), FALSE) && !ReplaceByNewFile(beside, farmFile))
-            RemoveFile(beside);
+        // Written into the store and renamed over, so the farm never holds half a structure file.
+        const std::string staged = journal.StagedName();
+        if (!CopyFileA(source.c_str(), staged.c_str(), TRUE) || !journal.Replace(staged, farmFile))
+            throw FileError(FileError::kWrite, farmFile, GetLastError());
         FRemoveFarmAppData(context, farm);
     }
 }

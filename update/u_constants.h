@@ -21,10 +21,6 @@ inline constexpr char kDeleteAppDataKey[] = "DeleteAppdatas";
 // Files of the update folder and of the installation.
 inline constexpr char kMainExe[] = "kolvano3.exe";
 inline constexpr char kOldMainExe[] = "kolvano2.exe";
-// In the program folder while program files are swapped: the state of the swap.
-inline constexpr char kProgramJournal[] = "Kolvano-UpdateTool.programme";
-// In the program folder while a farm moves to the current layout: the farm and its new entry.
-inline constexpr char kFolderJournal[] = "Kolvano-UpdateTool.umstellung";
 inline constexpr char kPlausiCsv[] = "CSV_PLAUSI.CSV";
 inline constexpr char kCatalogCsv[] = "KATALOGE4UPDATE.CSV";
 
@@ -54,6 +50,7 @@ inline constexpr char kTempPlain[] = "DATEN_CSV.TXT";
 inline constexpr char kTempEdited[] = "DATEN_CSV_M.TXT";
 inline constexpr char kTempPlausi[] = "CSV_PLAUSI.TXT";
 inline constexpr char kTempPlausiAnsi[] = "CSV_PLAUSI_ANSI.TXT";
+inline constexpr char kTempStructure[] = "CSV_ALL_STR_ANSI.CSV";
 
 // Farm files, below ProgramPath + farm folder.
 inline constexpr char kFarmCsvFolder[] = "\\CSV-Dateien\\";

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+class RunJournal;
+
 struct UpdateContext {
     // Folders, each ending in a backslash; ProgramPath is empty when no installation was found.
     std::string UpdatePath;
@@ -30,4 +32,6 @@ struct UpdateContext {
     std::vector<std::string> CatalogList;
     // Farm folders whose data CSVs this run brought to the current version.
     std::vector<std::string> UpdatedFarmList;
+    // While a run changes the installation: where each change is recorded before it is made.
+    RunJournal* Journal = nullptr;
 };

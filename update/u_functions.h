@@ -49,9 +49,10 @@ void FFilterDataCSV(const UpdateContext& context, const std::string& source, con
 // out, so they never reach farm data. Throws FileError on a read or write error.
 void FAppendTextFile(const std::string& source, const std::string& target);
 
-// Gives every farm rewritten in this run the shipped structure file when its stamp is newer,
-// and then empties the farm's application-data folder. A structure file that cannot be read
-// throws FileError, a stamp that is not a number NumberError.
+// Gives every farm rewritten in this run the shipped structure file (in code page 1252) when its
+// stamp is newer, or the farm's cannot be read, and then empties the farm's application-data
+// folder. A shipped file that cannot be read or converted throws FileError or TextError, a shipped
+// stamp that is not a number NumberError, a farm file that cannot be written FileError.
 void FUpdateStructureCSV(const UpdateContext& context);
 
 // Empties the application-data folders of the farms rewritten in this run.
@@ -73,35 +74,51 @@ bool IsDataCsvUpdated(const UpdateContext& context, const std::string& farm);
 bool FModifyFolderStructure(UpdateContext& context, const std::string& farm, const std::string& key,
                             std::string& message, std::string& movedTo);
 
-// At start-up: finishes a move to the current layout that a kill interrupted after the farm's
-// folder was renamed, or forgets one that had not begun, so that the farm has one home and one
-// grid row. Logs what it did; false when it could not finish.
-bool FRecoverFolderStructure(const UpdateContext& context);
+// Whether an old-layout farm can move: its registry values are complete and its data holds an
+// application id that can name its new folder. True also when the key does not open the file
+// (the key phase reports that).
+bool FCheckOldLayoutFarm(const UpdateContext& context, const std::string& farm, const std::string& key,
+                         std::string& message);
+
+// The temp folder must exist and take a file before the keys are checked; empty when it does,
+// otherwise the message.
+std::string FTempFolderProblem(const UpdateContext& context);
+
+// A farm and the key typed for it.
+struct FarmKey {
+    std::string farm;
+    std::string key;
+};
 
 // Everything that would stop the run half way and can be known before the first change: held
-// or protected program files, folders that take no new file, too little room for the data files
-// and their temp copies, a catalogue that is no text or holds no record. One German message per
-// problem; empty when the run can begin.
-std::vector<std::string> FPreflight(const UpdateContext& context, const std::vector<std::string>& farms);
+// or protected program files, names the run must create that are taken, folders that take no
+// new file, documents that cannot be archived, old-layout farms without a usable application
+// id, too little room for the data files and their temp copies, a catalogue that is no text or
+// holds no record. One German message per problem; empty when the run can begin.
+std::vector<std::string> FPreflight(const UpdateContext& context, const std::vector<FarmKey>& farms);
 
 // Every installed program file that the update would replace but cannot, because a running
 // program holds it or a right is missing: one message each, with the Windows error.
 std::vector<std::string> FProgramFileProblems(const UpdateContext& context);
 
-// Replaces the installed program files by the update's copies, all or nothing: on any failure
-// every old file is put back. Stops before anything changes when FProgramFileProblems finds one.
+// Replaces the installed program files by the update's copies, the old ones kept by the run's
+// journal. Stops before anything changes when FProgramFileProblems finds one.
 bool FUpdateProgramFiles(const UpdateContext& context, std::string& message);
 
-// At start-up: undoes a swap of program files that a kill interrupted, or finishes one that was
-// being committed (shortcuts included), and removes staged copies. Logs what it did; false
-// when a file could not be put back.
-bool FRecoverProgramFiles(const UpdateContext& context);
+// Sets the old main executable aside; called once the links lead to the new one, so that a link
+// on the desktop starts a program at every moment of the run.
+bool FRemoveOldMainProgram(const UpdateContext& context, std::string& message);
 
 // Removes the desktop link and start-menu folders of the product ("Kolvano" or "Kolvano3"), and
 // the company folder when nothing is left in it.
-void RemoveShortcuts(const std::string& product);
-void CreateDesktopShortcut(const std::string& programPath);
-void CreateStartMenuShortcuts(const std::string& programPath);
+void RemoveShortcuts(const UpdateContext& context, const std::string& product);
+// The links to the installation's main program. Throw std::runtime_error when a link cannot be
+// written.
+void CreateDesktopShortcut(const UpdateContext& context);
+void CreateStartMenuShortcuts(const UpdateContext& context);
+
+// The documents that the list names as newer than the installed version, each once.
+std::vector<std::string> FDocumentNames(const UpdateContext& context);
 
 // Copies the documents listed as newer than the installed version into the farm's folder,
 // archiving existing copies. True without a list.

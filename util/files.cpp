@@ -103,7 +103,7 @@ bool CreateFolder(const std::string& path)
 
 FILEOP_FLAGS DeleteFolderFlags(bool allowUndo, bool confirm)
 {
-    FILEOP_FLAGS flags = 0;
+    FILEOP_FLAGS flags = FOF_NOERRORUI | FOF_SILENT;
     if (allowUndo)
         flags |= FOF_ALLOWUNDO;
     if (!confirm)
@@ -132,6 +132,25 @@ bool DeleteFolder(const std::string& path, bool allowUndo, bool evenIfNotEmpty, 
     operation.pTo = to;
     operation.fFlags = DeleteFolderFlags(allowUndo, confirm);
     return SHFileOperationA(&operation) == 0;
+}
+
+bool DeleteTree(const std::string& folder)
+{
+    const std::string base = WithBackslash(folder);
+    ForEachEntry(base + "*", [&](const WIN32_FIND_DATAA& data) {
+        const std::string name = data.cFileName;
+        if (name == "." || name == "..")
+            return;
+        const std::string child = base + name;
+        SetFileAttributesA(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+        if (IsFolder(data))
+            DeleteTree(child);
+        else
+            DeleteFileA(child.c_str());
+    });
+    SetFileAttributesA(folder.c_str(), FILE_ATTRIBUTE_NORMAL);
+    RemoveDirectoryA(folder.c_str());
+    return GetFileAttributesA(folder.c_str()) == INVALID_FILE_ATTRIBUTES;
 }
 
 std::vector<std::string> EntryNames(const std::string& pattern)
@@ -179,10 +198,24 @@ std::string FileNameExtension(const std::string& fileName)
     return dot == std::string::npos ? std::string() : fileName.substr(dot, kMaxFileName);
 }
 
-bool ArchiveExistingFile(const std::string& path)
+bool StaysInside(const std::string& name)
 {
-    if (!FileExists(path))
-        return true;
+    if (name.empty() || name.find(':') != std::string::npos || name[0] == '\\' || name[0] == '/')
+        return name.empty();
+    size_t start = 0;
+    while (start <= name.size()) {
+        const size_t end = name.find_first_of("\\/", start);
+        if (name.substr(start, end - start) == "..")
+            return false;
+        if (end == std::string::npos)
+            break;
+        start = end + 1;
+    }
+    return true;
+}
+
+std::string ArchiveName(const std::string& path)
+{
     const size_t split = path.find_last_of("\\:") + 1;
     const std::string folder = path.substr(0, split);
     const std::string fileName = path.substr(split);
@@ -191,7 +224,7 @@ bool ArchiveExistingFile(const std::string& path)
     int number = 1;
     while (FileExists(folder + stem + "_OLD_" + std::to_string(number) + extension))
         ++number;
-    return MoveFileA(path.c_str(), (folder + stem + "_OLD_" + std::to_string(number) + extension).c_str()) != 0;
+    return folder + stem + "_OLD_" + std::to_string(number) + extension;
 }
 
 bool FolderHasNoEntries(const std::string& folder)

@@ -31,12 +31,16 @@ bool ClearFileAttributes(const std::string& path);
 // Creates the last component of the path; true when the folder exists afterwards.
 bool CreateFolder(const std::string& path);
 
-// The shell flags DeleteFolder hands to SHFileOperationA.
+// The shell flags DeleteFolder hands to SHFileOperationA; the shell never shows a dialog of its
+// own, so a run without a window cannot be stopped by one.
 FILEOP_FLAGS DeleteFolderFlags(bool allowUndo, bool confirm);
 
 // Deletes a folder tree through the shell. False for a missing folder, a non-empty one unless
 // evenIfNotEmpty, a path longer than 254 characters, and any failure the shell reports.
 bool DeleteFolder(const std::string& path, bool allowUndo, bool evenIfNotEmpty, bool confirm);
+
+// Deletes the folder with everything in it, read-only entries included; true when it is gone.
+bool DeleteTree(const std::string& folder);
 
 // True when no file lies anywhere in the tree; empty subfolders do not count.
 bool IsFolderEmpty(const std::string& path);
@@ -55,9 +59,13 @@ bool FolderHasNoEntries(const std::string& folder);
 // The text from the last "." on (at most 255 characters); empty for a name without one.
 std::string FileNameExtension(const std::string& fileName);
 
-// Renames an existing file to stem + "_OLD_" + n + extension with the smallest free n; true
-// also when there is no file.
-bool ArchiveExistingFile(const std::string& path);
+// True for a relative name that stays inside its folder: no drive, no root, no climbing with "..".
+// An empty name counts as inside.
+bool StaysInside(const std::string& name);
+
+// The name under which an existing file is archived: stem + "_OLD_" + n + extension with the
+// smallest free n.
+std::string ArchiveName(const std::string& path);
 
 // Appends every file of the tree that matches the mask, depth first, a folder's own files
 // before those of its subfolders. Subfolders whose names begin with "." are not descended.

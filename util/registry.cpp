@@ -85,6 +85,27 @@ bool DeleteValue(const RegKey& key, const std::string& name)
     return result == ERROR_SUCCESS || result == ERROR_FILE_NOT_FOUND;
 }
 
+bool ReadRawValue(const RegKey& key, const std::string& name, unsigned long& type, std::string& data)
+{
+    DWORD size = 0;
+    DWORD kind = 0;
+    if (!key || RegQueryValueExA(key.get(), name.c_str(), nullptr, &kind, nullptr, &size) != ERROR_SUCCESS)
+        return false;
+    data.assign(size, '\0');
+    if (size > 0 && RegQueryValueExA(key.get(), name.c_str(), nullptr, &kind, reinterpret_cast<BYTE*>(data.data()),
+                                     &size) != ERROR_SUCCESS)
+        return false;
+    data.resize(size);
+    type = kind;
+    return true;
+}
+
+bool WriteRawValue(const RegKey& key, const std::string& name, unsigned long type, const std::string& data)
+{
+    return key && RegSetValueExA(key.get(), name.c_str(), 0, type, reinterpret_cast<const BYTE*>(data.data()),
+                                 static_cast<DWORD>(data.size())) == ERROR_SUCCESS;
+}
+
 std::vector<std::string> SubkeyNames(const RegKey& key)
 {
     std::vector<std::string> names;

@@ -30,5 +30,9 @@ bool WriteIntegerValue(const RegKey& key, const std::string& name, int value);
 // True when the value is gone afterwards, also when there was none.
 bool DeleteValue(const RegKey& key, const std::string& name);
 
+// Any value as its type and bytes, for putting it back later; false when there is none.
+bool ReadRawValue(const RegKey& key, const std::string& name, unsigned long& type, std::string& data);
+bool WriteRawValue(const RegKey& key, const std::string& name, unsigned long type, const std::string& data);
+
 // The names of the key's direct subkeys, in the order the registry enumerates them.
 std::vector<std::string> SubkeyNames(const RegKey& key);
