@@ -16,6 +16,7 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <stdexcept>
 #include <exception>
 #include <memory>
 #include <string>
@@ -45,9 +46,122 @@ struct PcCase {
     // Whether the run may change the installation.
     bool changes;
     void (*prepare)(Pc& pc);
+    // Where the cause can be removed: that, after which a second run brings the whole update.
+    void (*cure)(Pc& pc) = nullptr;
+    // What else the case promises after its run; empty when it holds.
+    std::string (*verify)(const Pc& pc) = nullptr;
 };
 
 void Untouched(Pc&) {}
+
+void Release(Pc& pc)
+{
+    pc.heldFile.reset();
+}
+
+const DemoFarm kOldFarm{"BNR402000", "8800_1_1", "Altbestand", ""};
+
+std::string OldFarmData(const Pc& pc)
+{
+    return pc.demo.ProgramPath() + kOldFarm.farm + names::kFarmCsvFolder + names::kFarmDataFile;
+}
+
+void OldFarmWithoutId(Pc& pc)
+{
+    EncryptText(pc.bin, DemoRecord("D40X0U2T2C17L1R1", "3"), OldFarmData(pc), kOldFarm.key);
+}
+
+void OldFarmWithId(Pc& pc)
+{
+    EncryptText(pc.bin, DemoDataCsv(kOldFarm), OldFarmData(pc), kOldFarm.key);
+}
+
+// A name the run must create, taken by a folder.
+void FolderInTheWay(const std::string& path)
+{
+    DeleteFileA(path.c_str());
+    if (!CreateFolder(path))
+        throw std::runtime_error("cannot create " + path);
+}
+
+std::string ProgramFolderName(const Pc& pc)
+{
+    return pc.demo.ProgramPath() + "qzmail.dll";
+}
+
+std::string JournalName(const Pc& pc)
+{
+    return pc.demo.ProgramPath() + "Kolvano-UpdateTool.journal";
+}
+
+std::string DocumentName(const Pc& pc)
+{
+    return pc.demo.ProgramPath() + kSpoiledFarm.FarmId() + "\\Antragshilfe.pdf";
+}
+
+void ProgramFileFolder(Pc& pc)
+{
+    FolderInTheWay(ProgramFolderName(pc));
+}
+
+void JournalFolder(Pc& pc)
+{
+    FolderInTheWay(JournalName(pc));
+}
+
+void DocumentFolder(Pc& pc)
+{
+    FolderInTheWay(DocumentName(pc));
+}
+
+void RemoveFolders(Pc& pc)
+{
+    for (const std::string& path : {ProgramFolderName(pc), JournalName(pc), DocumentName(pc)})
+        RemoveDirectoryA(path.c_str());
+}
+
+// A viewer holds a farm's document open; it can be read, but not renamed.
+void HeldDocument(Pc& pc)
+{
+    const std::string file = pc.demo.ProgramPath() + kSpoiledFarm.FarmId() + "\\Merkblatt_2026.pdf";
+    pc.heldFile.reset(CreateFileA(file.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    if (!pc.heldFile)
+        throw std::runtime_error("the document cannot be held");
+}
+
+void Utf8StructureFile(Pc& pc)
+{
+    pc.demo.ShipFile(names::kStructureCsv, "\xEF\xBB\xBF;version=2016.01.01.01\r\nEbene;Feld;Typ\r\n1;Fl\xC3\xA4" "che;N\r\n");
+}
+
+std::string StructureInCodePage1252(const Pc& pc)
+{
+    const std::string farmFile = pc.demo.ProgramPath() + kSpoiledFarm.FarmId() + names::kFarmCsvFolder + names::kStructureCsv;
+    return ReadFileBytes(farmFile) == ";version=2016.01.01.01\r\nEbene;Feld;Typ\r\n1;Fl\xE4" "che;N\r\n"
+               ? ""
+               : "structure file not in code page 1252";
+}
+
+const char kOwnBackup[] = "eigene Sicherung";
+
+// Files of the user's whose names look like the tool's work.
+constexpr const char* kOwnFiles[] = {"utilities.pbd.alt", "main.pbd.neu", "Kolvano-UpdateTool.probe"};
+
+void OwnFiles(Pc& pc)
+{
+    for (const char* name : kOwnFiles)
+        pc.demo.InstallFile(name, kOwnBackup);
+}
+
+std::string OwnFilesKept(const Pc& pc)
+{
+    for (const char* name : kOwnFiles) {
+        const std::string path = pc.demo.ProgramPath() + name;
+        if (!FileExists(path) || ReadFileBytes(path) != kOwnBackup)
+            return std::string("the user's own file was touched: ") + name;
+    }
+    return "";
+}
 
 void UpToDate(Pc& pc)
 {
@@ -139,10 +253,17 @@ const PcCase kFleet[] = {
     {"PC11", "library missing", 7, "/quiet", false, MissingLibrary},
     {"PC12", "library unusable", 7, "/QUIET", false, TextAsLibrary},
     {"PC13", "second instance", 1618, "/quiet", false, SecondInstance},
-    {"PC14", "stops mid-run, undone", 1603, "-quiet", false, HeldDataFile},
+    {"PC14", "stops mid-run, undone", 1603, "-quiet", false, HeldDataFile, Release},
     {"PC15", "bad command line", 2, "/quiet /stumm", false, Untouched},
     {"PC16", "log not writable", 3, "/quiet /log:C:\\Kolvano-Flotte-fehlt\\pc.log", false, Untouched},
     {"PC17", "document outside farm", 9, "/quiet", false, DocumentOutsideFarm},
+    {"PC18", "folder as program file", 9, "/quiet", false, ProgramFileFolder, RemoveFolders},
+    {"PC19", "old farm without id", 9, "/quiet", false, OldFarmWithoutId, OldFarmWithId},
+    {"PC20", "folder as document", 9, "/quiet", false, DocumentFolder, RemoveFolders},
+    {"PC21", "document held", 9, "/quiet", false, HeldDocument, Release},
+    {"PC22", "folder as journal", 9, "/quiet", false, JournalFolder, RemoveFolders},
+    {"PC23", "UTF-8 structure file", 0, "/quiet", true, Utf8StructureFile, nullptr, StructureInCodePage1252},
+    {"PC24", "own .alt, .neu, .probe", 0, "/quiet", true, OwnFiles, nullptr, OwnFilesKept},
 };
 
 // The first line of the last entry of a log file, without its time stamp.
@@ -208,6 +329,19 @@ Result RunTool(const Pc& pc, const PcCase& pcCase, const std::string& logPath)
     return result;
 }
 
+// The new release in place: the main program's version, and every farm's documents.
+std::string WholeUpdate(const Pc& pc)
+{
+    if (GetFileVersion(pc.demo.ProgramPath() + names::kMainExe) != GetFileVersion(pc.demo.UpdatePath() + names::kMainExe))
+        return "second run: new version not installed";
+    for (const std::string& name : EntryNames(pc.demo.ProgramPath() + "BNR*_*")) {
+        const std::string folder = pc.demo.ProgramPath() + name + "\\";
+        if (!FileExists(folder + "Antragshilfe.pdf") || ReadFileBytes(folder + "Merkblatt_2026.pdf") != "Merkblatt, Stand 2026")
+            return "second run: documents of " + name + " missing";
+    }
+    return "";
+}
+
 // The PC's installation lives in root\PC, its log beside it in root\Protokolle.
 Result RunPc(const std::string& root, const std::string& bin, const PcCase& pcCase)
 {
@@ -236,6 +370,19 @@ Result RunPc(const std::string& root, const std::string& bin, const PcCase& pcCa
         result.problem = "new version not installed";
     else if (std::string(pcCase.arguments).find("/log:") == std::string::npos && LastEntry(logPath) != result.lastLine)
         result.problem = "log file differs";
+    else if (pcCase.verify)
+        result.problem = pcCase.verify(pc);
+    if (!result.problem.empty() || !pcCase.cure)
+        return result;
+    // The cause removed, a second run brings the whole update.
+    pcCase.cure(pc);
+    const PcCase again = {pcCase.name, pcCase.expectation, 0, "/quiet", true, Untouched};
+    const Result second = RunTool(pc, again, logPath);
+    result.seconds += second.seconds;
+    if (!second.problem.empty() || second.code != 0)
+        result.problem = "second run: exit " + std::to_string(second.code) + " " + second.problem;
+    else
+        result.problem = WholeUpdate(pc);
     return result;
 }
 

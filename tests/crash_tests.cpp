@@ -44,6 +44,19 @@ size_t JournalLines(const std::string& path)
     return lines;
 }
 
+bool RecoveryReported(const std::vector<std::string>& lines)
+{
+    return std::any_of(lines.begin(), lines.end(),
+                       [](const std::string& line) { return line.rfind("Ein abgebrochenes Update", 0) == 0; });
+}
+
+std::string TempFile(const char* name)
+{
+    char temp[MAX_PATH] = {};
+    GetTempPathA(MAX_PATH, temp);
+    return std::string(temp) + name;
+}
+
 // The demo installation with a farm of each layout, documents, links and application data, in a
 // scratch folder; a killed run is judged against it.
 class KillTest : public testing::Test {
@@ -133,10 +146,16 @@ TEST_F(KillTest, KilledAnywhereTheNextStartLeavesTheOldOrTheNewInstallation)
         EXPECT_TRUE(old || whole) << "kill " << kill;
         oldStates += old ? 1 : 0;
         newStates += whole ? 1 : 0;
-        // Now and then, and the last time, a run from there finishes the update.
+        // What the start did is said in the status list and in the run log.
+        EXPECT_TRUE(RecoveryReported(tool.ListLines(IDC_LISTBOX1))) << "kill " << kill;
+        EXPECT_NE(ReadFileBytes(TempFile("Kolvano-UpdateTool.log")).rfind("Ein abgebrochenes Update"),
+                  std::string::npos);
+        // Now and then, and the last time, a run from there finishes the update; the list keeps
+        // the line of the recovery.
         if (kill % 5 == 0 || kill == kKills - 1) {
             EXPECT_EQ(tool.RunUpdate(), std::vector<std::string>{"Die Dateien wurden erfolgreich aktualisiert."});
             EXPECT_EQ(Snapshot(root, false), updated) << "kill " << kill;
+            EXPECT_TRUE(RecoveryReported(tool.ListLines(IDC_LISTBOX1))) << "kill " << kill;
         }
     }
     EXPECT_GT(oldStates, 0);

@@ -1,6 +1,7 @@
 // The update run's sequence against a recording view: gates, stops and the success report.
 #include "app/update_run.h"
 #include "tests/test_support.h"
+#include "util/files.h"
 
 #include <gtest/gtest.h>
 
@@ -86,6 +87,16 @@ TEST_F(RunTest, MissingLibraryStopsBeforeAnythingChanges)
     const std::string text = "DLL (pbfdec.dll) f\xFCr Entschl\xFCsselung nicht gefunden, Update wird abgebrochen!";
     EXPECT_EQ(sink_.lines, Lines{text});
     EXPECT_EQ(view_.events, Lines{"error: " + text}) << "no busy indicator, the list is not emptied";
+}
+
+TEST_F(RunTest, MissingTempFolderStopsWithItsOwnOutcomeBeforeTheKeys)
+{
+    context().TempPath = scratch_.root / "fehlt\\";
+    const RunResult result = RunUpdate(context(), view_);
+    EXPECT_EQ(result.outcome, RunOutcome::TempUnusable);
+    EXPECT_EQ(sink_.lines, Lines{"Der Temp-Ordner " + context().TempPath + " fehlt oder nimmt keine Datei auf. Update "
+                                 "wird abgebrochen, es wurde nichts ge\xE4ndert."});
+    EXPECT_FALSE(FileExists(context().ProgramPath + "Kolvano-UpdateTool.journal"));
 }
 
 TEST_F(RunTest, NothingToDoEndsWithTheSuccessReport)

@@ -55,6 +55,41 @@ TEST_F(StartupTest, FoldersComeFromTheExecutableRegistryAndShell)
     EXPECT_EQ(context_.UpdatePath, update_) << "an earlier value is replaced";
 }
 
+// A journal left by a killed run whose undo cannot be finished (a folder stands where the kept
+// file must go back) stops start-up there, and the journal stays for the next attempt; once
+// the way is free, the next start finishes it.
+TEST_F(StartupTest, RecoveryThatCannotFinishStopsStartUp)
+{
+    const std::string store = install_ + "\\Kolvano-UpdateTool-0000ABCD\\";
+    const std::string temp = scratch_ / "Kolvano-UpdateTool-0000ABCD\\";
+    ASSERT_TRUE(CreateFolder(store));
+    WriteFileBytes(store + "1", "alt");
+    ASSERT_TRUE(CreateFolder(install_ + "\\main.pbd"));
+    WriteFileBytes(install_ + "\\main.pbd\\x", "x");
+    const std::string journal = install_ + "\\Kolvano-UpdateTool.journal";
+    WriteFileBytes(journal, "Kolvano-UpdateTool-Journal\t1\t" + store + "\t" + temp + "\r\nkeep\t" + install_ +
+                                "\\main.pbd\t" + store + "1\r\n");
+    RecordingSink sink;
+    StartupResult result = Fill();
+    EXPECT_EQ(result.stoppedAt, StartupStep::Recovery);
+    EXPECT_EQ(result.error.rfind("Ein abgebrochenes Update konnte nicht zur\xFC" "ckgenommen werden: Der vorige Stand von " +
+                                     install_ + "\\main.pbd liegt unter " + store + "1.",
+                                 0),
+              0u)
+        << result.error;
+    EXPECT_EQ(result.recovery, result.error);
+    EXPECT_TRUE(FileExists(journal));
+
+    RemoveTree(install_ + "\\main.pbd");
+    result = Fill();
+    EXPECT_EQ(result.stoppedAt, StartupStep::None) << result.error;
+    EXPECT_EQ(ReadFileBytes(install_ + "\\main.pbd"), "alt");
+    EXPECT_FALSE(FileExists(journal));
+    EXPECT_FALSE(FolderExists(store));
+    EXPECT_EQ(sink.lines.front(), "Ein abgebrochenes Update wurde zur\xFC" "ckgenommen (1 \xC4nderungen); die "
+                                  "Installation ist im vorigen Stand.");
+}
+
 TEST_F(StartupTest, AppPathIsTrimmedAndAlwaysGetsABackslash)
 {
     SetUserString(kProduct, "AppPath", "  " + install_ + "\\  ");

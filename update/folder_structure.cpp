@@ -122,20 +122,18 @@ bool ReadApplicationId(const std::string& plain, const std::string& farm, std::s
     return true;
 }
 
-}  // namespace
+enum class IdRead { Stop, Passed, Found };
 
-namespace {
-
-enum class Decrypted { Stop, Passed, Plain };
-
-// The farm's data file decrypted into the temp folder; Passed, with the message, when the library
-// refuses it (rows of the current layout, wrong keys, missing files), Stop when the library
-// itself failed.
-Decrypted DecryptDataFile(const UpdateContext& context, const std::string& farm, const std::string& key,
-                          std::string& message)
+// The farm's application id, read from its data file decrypted into the temp folder, which is
+// removed again on every path. Passed, with the message, when the library refuses the file (rows
+// of the current layout, wrong keys, missing files); Stop when the library failed or the data
+// holds no usable id.
+IdRead ReadFarmApplicationId(const UpdateContext& context, const std::string& farm, const std::string& key,
+                             std::string& id, std::string& message)
 {
     const std::string tmpCnd = context.TempPath + names::kTempCnd;
     const std::string tmpPlain = context.TempPath + names::kTempPlain;
+    const TempFileGuard cleanup{tmpPlain, tmpCnd};
     RemoveFile(tmpCnd);
     CopyFileA(Farm(farm).DataFile(context.ProgramPath).c_str(), tmpCnd.c_str(), TRUE);
     ClearFileAttributes(tmpCnd);
@@ -144,7 +142,7 @@ Decrypted DecryptDataFile(const UpdateContext& context, const std::string& farm,
     PbfLibrary library;
     if (!library.Load(context.UpdatePath)) {
         message = LoadText(IDS_FOLDERS_FAILED) + library.Error();
-        return Decrypted::Stop;
+        return IdRead::Stop;
     }
     int code = PBF_OK;
     try {
@@ -153,18 +151,23 @@ Decrypted DecryptDataFile(const UpdateContext& context, const std::string& farm,
     } catch (const PbfCrash& crash) {
         library.Release();
         message = LoadText(IDS_FOLDERS_FAILED) + FormatText(IDS_KC_CALL_ABORTED, {crash.what()});
-        return Decrypted::Stop;
+        return IdRead::Stop;
     }
     if (!library.Release()) {
         message = LoadText(IDS_DLL_NOT_UNLOADED);
-        return Decrypted::Stop;
+        return IdRead::Stop;
     }
     if (code != PBF_OK) {
         PbfResultText(code, message);
         message = LoadText(IDS_FOLDERS_FAILED) + message;
-        return Decrypted::Passed;
+        return IdRead::Passed;
     }
-    return Decrypted::Plain;
+    try {
+        return ReadApplicationId(tmpPlain, farm, id, message) ? IdRead::Found : IdRead::Stop;
+    } catch (const std::exception& error) {
+        message = LoadText(IDS_FOLDERS_FAILED) + ErrorText(error);
+        return IdRead::Stop;
+    }
 }
 
 }  // namespace
@@ -172,45 +175,21 @@ Decrypted DecryptDataFile(const UpdateContext& context, const std::string& farm,
 bool FCheckOldLayoutFarm(const UpdateContext& context, const std::string& farm, const std::string& key,
                          std::string& message)
 {
-    if (OldValues values; !ReadOldValues(farm, values, message))
-        return false;
-    const TempFileGuard cleanup{context.TempPath + names::kTempPlain, context.TempPath + names::kTempCnd};
-    switch (DecryptDataFile(context, farm, key, message)) {
-    case Decrypted::Stop:
-        return false;
-    case Decrypted::Passed:
-        return true;
-    case Decrypted::Plain:
-        break;
-    }
-    try {
-        std::string id;
-        return ReadApplicationId(context.TempPath + names::kTempPlain, farm, id, message);
-    } catch (const std::exception& error) {
-        message = LoadText(IDS_FOLDERS_FAILED) + ErrorText(error);
-        return false;
-    }
+    OldValues values;
+    std::string id;
+    return ReadOldValues(farm, values, message) &&
+           ReadFarmApplicationId(context, farm, key, id, message) != IdRead::Stop;
 }
 
 bool FModifyFolderStructure(UpdateContext& context, const std::string& farm, const std::string& key,
                             std::string& message, std::string& movedTo)
 {
     movedTo.clear();
-    const std::string tmpPlain = context.TempPath + names::kTempPlain;
-    const TempFileGuard cleanup{tmpPlain, context.TempPath + names::kTempCnd};
-    switch (DecryptDataFile(context, farm, key, message)) {
-    case Decrypted::Stop:
-        return false;
-    case Decrypted::Passed:
-        return true;
-    case Decrypted::Plain:
-        break;
-    }
-
+    std::string id;
+    const IdRead read = ReadFarmApplicationId(context, farm, key, id, message);
+    if (read != IdRead::Found)
+        return read == IdRead::Passed;
     try {
-        std::string id;
-        if (!ReadApplicationId(tmpPlain, farm, id, message))
-            return false;
         const std::string entry = id + kNewEntrySuffix;
         if (context.RestructureFolders) {
             OldValues values;
