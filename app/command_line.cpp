@@ -39,3 +39,15 @@ Options ReadOptions(const std::vector<std::string>& args)
     }
     return options;
 }
+
+std::string ExitCodeMeaning(int code)
+{
+    // The usage text's table of exit codes is the one place that words them.
+    const std::string usage = LoadText(IDS_CMD_USAGE);
+    const std::string key = "\n" + std::to_string(code) + "\t";
+    const size_t start = usage.find(key);
+    if (start == std::string::npos)
+        return {};
+    const size_t text = start + key.size();
+    return usage.substr(text, usage.find('\n', text) - text);
+}

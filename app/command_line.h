@@ -5,12 +5,11 @@
 #include <string>
 #include <vector>
 
-// Exit codes. The large ones are those of Windows Installer, which distribution systems already
-// map (1618 is retried later by most); the small ones are failures found before anything changed.
+// Exit codes. The large ones are those of Windows Installer where one fits (1618 is retried later
+// by the distribution systems); the small ones are failures found before anything changed, and
+// none of them is a code that a runtime's abort (3) or a plain failure (1, 2) would give.
 enum ExitCode : int {
     kExitSuccess = 0,
-    kExitBadCommandLine = 2,
-    kExitLogNotWritable = 3,
     kExitSystemAccount = 4,
     kExitNotInstalled = 5,
     kExitUpdateFolder = 6,
@@ -21,8 +20,14 @@ enum ExitCode : int {
     // A killed run's changes could not be undone at start-up; nothing else was begun.
     kExitRecoveryFailed = 11,
     kExitRunFailed = 1603,
+    // The window was closed without a run.
+    kExitNoRun = 1602,
     kExitAlreadyRunning = 1618,
+    // Kolvano runs from the installation: like another installation under way, to be retried.
+    kExitProgramRunning = 1618,
+    kExitLogNotWritable = 1622,
     kExitNewerInstalled = 1638,
+    kExitBadCommandLine = 1639,
 };
 
 struct Options {
@@ -43,3 +48,6 @@ struct Options {
 // Reads the arguments after the program name. Switches start with '/' or '-' and are matched
 // without regard to case: /quiet, /check, /log:<path>, /?.
 Options ReadOptions(const std::vector<std::string>& args);
+
+// What the exit code means, in the words of the usage text; empty for a code it does not list.
+std::string ExitCodeMeaning(int code);

@@ -96,7 +96,7 @@ int Tw_main::RunMessageLoop()
             DispatchMessageA(&message);
         }
     }
-    return static_cast<int>(message.wParam);
+    return exitCode_;
 }
 
 FarmGrid& Tw_main::Grid() const
@@ -307,8 +307,10 @@ void Tw_main::btn_startClick()
     Grid().FinishEditing();
     running_ = true;
     SetPropA(window_, kRunningProperty, window_);
-    const RunLog runLog(context_, GetFileVersion(""));
+    RunLog runLog(context_, GetFileVersion(""));
     const RunResult result = RunUpdate(context_, *this);
+    exitCode_ = ExitCodeOf(result.outcome);
+    runLog.Finish(exitCode_, ExitCodeMeaning(exitCode_));
     RemovePropA(window_, kRunningProperty);
     running_ = false;
     FocusOn(result.row);

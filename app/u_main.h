@@ -1,6 +1,7 @@
 // The main window w_main: shows the update context, the farm key grid and the status list.
 #pragma once
 
+#include "app/command_line.h"
 #include "app/update_run.h"
 #include "app/window.h"
 #include "update/u_context.h"
@@ -29,7 +30,7 @@ public:
 
     // Registers the window classes and creates the window; false when that failed.
     bool Create();
-    // Runs until the window is closed; returns the exit code.
+    // Runs until the window is closed; returns the exit code of the last run, or kExitNoRun.
     int RunMessageLoop();
 
     // The status list.
@@ -105,6 +106,8 @@ private:
     bool running_ = false;
     // The progress line, while one stands at the top of the status list.
     std::string progress_;
+    // How the last run ended, for the exit code; none yet counts as cancelled.
+    int exitCode_ = kExitNoRun;
     // The line of start-up's recovery of a killed run; empty when there was none.
     std::string recovery_;
     // Distances of the bottom row to the bottom and right edges, kept when the height changes.

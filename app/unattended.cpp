@@ -8,6 +8,7 @@
 #include "resources/resource.h"
 #include "update/errors.h"
 #include "update/farm.h"
+#include "update/u_functions.h"
 #include "update/u_log.h"
 #include "util/files.h"
 #include "util/handles.h"
@@ -60,27 +61,6 @@ std::vector<std::string> Lines(const std::string& text)
         if (!Trim(line).empty())
             lines.push_back(line);
     return lines;
-}
-
-int ExitCodeOf(RunOutcome outcome)
-{
-    switch (outcome) {
-    case RunOutcome::Success:
-        return kExitSuccess;
-    case RunOutcome::NotInstalled:
-        return kExitNotInstalled;
-    case RunOutcome::TempUnusable:
-        return kExitTempFolder;
-    case RunOutcome::LibraryUnusable:
-        return kExitLibrary;
-    case RunOutcome::KeyRefused:
-        return kExitKeys;
-    case RunOutcome::PreflightRefused:
-        return kExitPreflight;
-    case RunOutcome::Failed:
-        break;
-    }
-    return kExitRunFailed;
 }
 
 // Stands in for the main window: the farm rows come from the registry, and what the window
@@ -143,6 +123,7 @@ private:
         return complete;
     }
 
+    int Decide(const StartupResult& startup);
     int CheckAndRun();
 
     const Options& options_;
@@ -162,6 +143,14 @@ int UnattendedRun::Run()
     RunLog runLog(context_, GetFileVersion(""));
     if (!startup.recovery.empty())
         runLog.Write(startup.recovery);
+    const int code = Decide(startup);
+    runLog.Finish(code, ExitCodeMeaning(code));
+    return code;
+}
+
+// What start-up found, then the run.
+int UnattendedRun::Decide(const StartupResult& startup)
+{
     Log(LoadText(options_.check ? IDS_UNATTENDED_CHECK : IDS_UNATTENDED_RUN));
     if (!startup.error.empty())
         return Stop(startup.error,
@@ -181,6 +170,11 @@ int UnattendedRun::CheckAndRun()
     if (context_.HasProgramFiles && !IsUpdatePossible(context_))
         return Stop(FormatText(IDS_REFUSED_BOX, {context_.InstalledVersion, context_.UpdateVersion}),
                     kExitNewerInstalled);
+    // A roll-out starts the tool again and again; once applied, nothing is done twice.
+    if (std::string fingerprint; options_.quiet && !options_.check && FIsUpdateApplied(context_, fingerprint)) {
+        Log(FormatText(IDS_ALREADY_APPLIED, {context_.UpdateVersion, fingerprint}));
+        return kExitSuccess;
+    }
     if (IsGridFilled(context_))
         FillFarmGrid(rows_, context_.ProgramPath);
     if (!KeysComplete())
@@ -193,22 +187,24 @@ int UnattendedRun::CheckAndRun()
 
 }  // namespace
 
-void Announce(const Options& options, const std::string& text, bool error)
+void Announce(const Options& options, const std::string& text, int code)
 {
     UpdateContext where;
     where.UpdatePath = ExecutableFolder();
     where.TempPath = TempFolder();
     where.LogPath = options.logPath;
-    RunLog(where, GetFileVersion("")).Write(text);
+    RunLog log(where, GetFileVersion(""));
+    log.Write(text);
+    log.Finish(code, ExitCodeMeaning(code));
     if (options.quiet)
         WriteToConsole(text);
     else
-        error ? ShowError(text) : ShowInfo(text);
+        ShowError(text);
 }
 
 int ShowUsage(const Options& options)
 {
-    const std::string usage = LoadText(IDS_CMD_USAGE);
+    const std::string usage = FormatText(IDS_CAPTION_VERSION, {GetFileVersion("")}) + "\n\n" + LoadText(IDS_CMD_USAGE);
     if (options.error.empty()) {
         if (options.quiet)
             WriteToConsole(usage);
@@ -216,24 +212,24 @@ int ShowUsage(const Options& options)
             ShowInfo(usage);
         return kExitSuccess;
     }
-    Announce(options, options.error + "\n\n" + usage, true);
+    Announce(options, options.error + "\n\n" + usage, kExitBadCommandLine);
     return kExitBadCommandLine;
 }
 
 int StartRefusal(const Options& options, bool asLocalSystem, bool firstInstance)
 {
     if (asLocalSystem) {
-        Announce(options, LoadText(IDS_SYSTEM_ACCOUNT), true);
+        Announce(options, LoadText(IDS_SYSTEM_ACCOUNT), kExitSystemAccount);
         return kExitSystemAccount;
     }
     if (!firstInstance) {
-        Announce(options, LoadText(IDS_ALREADY_RUNNING), true);
+        Announce(options, LoadText(IDS_ALREADY_RUNNING), kExitAlreadyRunning);
         return kExitAlreadyRunning;
     }
     if (!options.logPath.empty() && !RunLog::Open(options.logPath)) {
         Options withoutLog = options;
         withoutLog.logPath.clear();
-        Announce(withoutLog, FormatText(IDS_LOG_NOT_WRITABLE, {options.logPath}), true);
+        Announce(withoutLog, FormatText(IDS_LOG_NOT_WRITABLE, {options.logPath}), kExitLogNotWritable);
         return kExitLogNotWritable;
     }
     return kExitSuccess;

@@ -9,9 +9,9 @@
 // The name of the lock that keeps the tool to one instance per session.
 inline constexpr char kInstanceLockName[] = "Kolvano-UpdateTool";
 
-// Tells a person (a box) or a distribution system (the console, when quiet) the text, and
-// writes it to the log files.
-void Announce(const Options& options, const std::string& text, bool error);
+// Tells a person (an error box) or a distribution system (the console, when quiet) why the tool
+// ends with the code, and writes both to the log files.
+void Announce(const Options& options, const std::string& text, int code);
 
 // The usage for /? and for a command line that cannot be read; returns the exit code.
 int ShowUsage(const Options& options);

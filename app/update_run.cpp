@@ -1,5 +1,6 @@
 #include "app/update_run.h"
 
+#include "app/command_line.h"
 #include "app/farm_rows.h"
 #include "resources/resource.h"
 #include "update/errors.h"
@@ -98,9 +99,13 @@ public:
     }
 
 private:
-    // The steps that change nothing: the temp folder, the keys and the preflight.
+    // The steps that change nothing: programs running from the installation, the temp folder,
+    // the keys and the preflight.
     void RunChecks()
     {
+        failure_ = RunOutcome::ProgramRunning;
+        if (const std::string problem = FRunningProgramsProblem(context_); !problem.empty())
+            StopWithText(problem);
         failure_ = RunOutcome::TempUnusable;
         if (const std::string problem = FTempFolderProblem(context_); !problem.empty())
             StopWithText(problem);
@@ -184,6 +189,9 @@ private:
             journal_.Checkpoint();
         }
         RunFarmPhase(DocumentsPhase());
+        message_.clear();
+        if (!FRecordAppliedUpdate(context_, message_))
+            StopWithMessage();
     }
 
     // Stops before the first change with every problem that would stop the run half way.
@@ -418,4 +426,27 @@ RunResult RunUpdate(UpdateContext& context, RunView& view, RunMode mode)
         return {outcome, 0};
     }
     return UpdateRun(context, view).Run(mode);
+}
+
+int ExitCodeOf(RunOutcome outcome)
+{
+    switch (outcome) {
+    case RunOutcome::Success:
+        return kExitSuccess;
+    case RunOutcome::NotInstalled:
+        return kExitNotInstalled;
+    case RunOutcome::TempUnusable:
+        return kExitTempFolder;
+    case RunOutcome::ProgramRunning:
+        return kExitProgramRunning;
+    case RunOutcome::LibraryUnusable:
+        return kExitLibrary;
+    case RunOutcome::KeyRefused:
+        return kExitKeys;
+    case RunOutcome::PreflightRefused:
+        return kExitPreflight;
+    case RunOutcome::Failed:
+        break;
+    }
+    return kExitRunFailed;
 }

@@ -32,6 +32,8 @@ public:
 enum class RunOutcome {
     Success,
     NotInstalled,
+    // A program runs from the installation (Kolvano, say); nothing was changed.
+    ProgramRunning,
     // The temp folder is missing or takes no file; nothing was changed.
     TempUnusable,
     // The encryption library is missing, of the wrong kind, or cannot be loaded.
@@ -59,3 +61,6 @@ struct RunResult {
 // Runs every phase whose gate is open, while the caller keeps a RunLog open. Each stop leaves
 // the window ready for another Start.
 RunResult RunUpdate(UpdateContext& context, RunView& view, RunMode mode = RunMode::Update);
+
+// The exit code that tells a distribution system how the run ended.
+int ExitCodeOf(RunOutcome outcome);

@@ -11,6 +11,7 @@
 #include "update/u_log.h"
 #include "util/files.h"
 #include "util/handles.h"
+#include "util/registry.h"
 #include "util/versions.h"
 
 #include <windows.h>
@@ -27,7 +28,40 @@ namespace {
 constexpr DWORD kRunTimeoutMs = 120000;
 const DemoFarm kSpoiledFarm{"BNR310777", "5230_1_1", "Hofladen#7", ""};
 
-// What a PC needs while the tool runs on it: a program file held open, a tool already running.
+// A program started from the installation, ended when the owner goes.
+class StandIn {
+public:
+    StandIn() = default;
+    StandIn(const StandIn&) = delete;
+    StandIn& operator=(const StandIn&) = delete;
+    ~StandIn() { End(); }
+
+    void Start(const std::string& exe)
+    {
+        STARTUPINFOA startup = {};
+        startup.cb = sizeof(startup);
+        PROCESS_INFORMATION info = {};
+        std::string command = "\"" + exe + "\" /warten";
+        if (!CreateProcessA(exe.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
+            throw std::runtime_error("cannot start " + exe);
+        CloseHandle(info.hThread);
+        process_.reset(info.hProcess);
+    }
+    void End()
+    {
+        if (process_) {
+            TerminateProcess(process_.get(), 0);
+            WaitForSingleObject(process_.get(), 5000);
+            process_.reset();
+        }
+    }
+
+private:
+    KernelHandle process_;
+};
+
+// What a PC needs while the tool runs on it: a program file held open, a tool already running,
+// Kolvano open.
 struct Pc {
     Pc(const std::string& root, const std::string& bin) : root(root), bin(bin), demo(root, bin) {}
 
@@ -36,6 +70,7 @@ struct Pc {
     DemoInstallation demo;
     FileHandle heldFile;
     std::unique_ptr<GuiDriver> firstInstance;
+    StandIn kolvano;
 };
 
 struct PcCase {
@@ -57,6 +92,19 @@ void Untouched(Pc&) {}
 void Release(Pc& pc)
 {
     pc.heldFile.reset();
+    pc.kolvano.End();
+}
+
+void KolvanoOpen(Pc& pc)
+{
+    pc.kolvano.Start(pc.demo.ProgramPath() + names::kMainExe);
+}
+
+// An update of data only (no program files), with Kolvano open.
+void KolvanoOpenDataOnly(Pc& pc)
+{
+    DeleteFileA((pc.demo.UpdatePath() + names::kMainExe).c_str());
+    KolvanoOpen(pc);
 }
 
 const DemoFarm kOldFarm{"BNR402000", "8800_1_1", "Altbestand", ""};
@@ -170,6 +218,16 @@ void UpToDate(Pc& pc)
         throw std::runtime_error("the preparing update failed");
 }
 
+// The value that the guide's detection rule reads.
+std::string AppliedNoted(const Pc&)
+{
+    std::string version;
+    return ReadStringValue(OpenUserKey(names::kProductKey), names::kAppliedVersionValue, version) == ValueRead::Ok &&
+                   version == "7.00.02.02"
+               ? ""
+               : "no applied update noted";
+}
+
 void WrongKey(Pc&)
 {
     SetUserString(Farm(kSpoiledFarm.FarmId()).ValuesKeyPath(), names::kKeyValue, "Winterweide");
@@ -241,7 +299,7 @@ void SecondInstance(Pc& pc)
 
 const PcCase kFleet[] = {
     {"PC01", "update", 0, "/quiet", true, Untouched},
-    {"PC02", "already up to date", 0, "/quiet", true, UpToDate},
+    {"PC02", "already applied", 0, "/quiet", false, UpToDate, nullptr, AppliedNoted},
     {"PC03", "check passes", 0, "/quiet /check", false, Untouched},
     {"PC04", "wrong key", 8, "/quiet", false, WrongKey},
     {"PC05", "check: wrong key", 8, "/check /quiet", false, WrongKey},
@@ -254,8 +312,8 @@ const PcCase kFleet[] = {
     {"PC12", "library unusable", 7, "/QUIET", false, TextAsLibrary},
     {"PC13", "second instance", 1618, "/quiet", false, SecondInstance},
     {"PC14", "stops mid-run, undone", 1603, "-quiet", false, HeldDataFile, Release},
-    {"PC15", "bad command line", 2, "/quiet /stumm", false, Untouched},
-    {"PC16", "log not writable", 3, "/quiet /log:C:\\Kolvano-Flotte-fehlt\\pc.log", false, Untouched},
+    {"PC15", "bad command line", 1639, "/quiet /stumm", false, Untouched},
+    {"PC16", "log not writable", 1622, "/quiet /log:C:\\Kolvano-Flotte-fehlt\\pc.log", false, Untouched},
     {"PC17", "document outside farm", 9, "/quiet", false, DocumentOutsideFarm},
     {"PC18", "folder as program file", 9, "/quiet", false, ProgramFileFolder, RemoveFolders},
     {"PC19", "old farm without id", 9, "/quiet", false, OldFarmWithoutId, OldFarmWithId},
@@ -264,9 +322,15 @@ const PcCase kFleet[] = {
     {"PC22", "folder as journal", 9, "/quiet", false, JournalFolder, RemoveFolders},
     {"PC23", "UTF-8 structure file", 0, "/quiet", true, Utf8StructureFile, nullptr, StructureInCodePage1252},
     {"PC24", "own .alt, .neu, .probe", 0, "/quiet", true, OwnFiles, nullptr, OwnFilesKept},
+    {"PC25", "Kolvano open", 1618, "/quiet", false, KolvanoOpen, Release},
+    {"PC26", "Kolvano open, data only", 1618, "/quiet", false, KolvanoOpenDataOnly},
 };
 
 // The first line of the last entry of a log file, without its time stamp.
+const std::string kEnd = "==== Ende, R\xFC" "ckgabewert ";
+// The first two PCs write into one log, as PCs do that share a folder for their logs.
+const std::string kSharedLog = "gemeinsam.log";
+
 std::string LastEntry(const std::string& path)
 {
     std::string bytes;
@@ -283,7 +347,9 @@ std::string LastEntry(const std::string& path)
         if (end == std::string::npos)
             end = bytes.size();
         const std::string line = bytes.substr(begin, end - begin);
-        if (line.size() > kStampLength && line[2] == '.' && line[5] == '.' && line[13] == ':')
+        // The section's closing line with the exit code is not what the run said last.
+        if (line.size() > kStampLength && line[2] == '.' && line[5] == '.' && line[13] == ':' &&
+            line.compare(kStampLength, kEnd.size(), kEnd) != 0)
             last = line.substr(kStampLength, line.find('\n') - kStampLength);
         begin = end + 2;
     }
@@ -352,8 +418,10 @@ Result RunPc(const std::string& root, const std::string& bin, const PcCase& pcCa
     pcCase.prepare(pc);
     const std::string logFolder = root + "Protokolle\\";
     CreateFolder(logFolder);
-    const std::string logPath = logFolder + pcCase.name + ".log";
-    DeleteFileA(logPath.c_str());
+    const bool shared = pcCase.name == std::string(kFleet[0].name) || pcCase.name == std::string(kFleet[1].name);
+    const std::string logPath = logFolder + (shared ? kSharedLog : pcCase.name + std::string(".log"));
+    if (pcCase.name != std::string(kFleet[1].name))
+        DeleteFileA(logPath.c_str());
     const std::string before = Snapshot(pc);
 
     Result result = RunTool(pc, pcCase, logPath);
@@ -413,6 +481,18 @@ int main(int argc, char** argv)
         asExpected += result.problem.empty() ? 1 : 0;
     }
     const int count = static_cast<int>(std::size(kFleet));
+    // The shared log holds one section per run, each closed by its exit code.
+    const std::string sharedLog = ReadFileBytes(root + "Protokolle\\" + kSharedLog);
+    const auto occurrences = [&](const std::string& text) {
+        size_t found = 0;
+        for (size_t at = sharedLog.find(text); at != std::string::npos; at = sharedLog.find(text, at + 1))
+            ++found;
+        return found;
+    };
+    const bool sectionsApart = occurrences("==== Kolvano-UpdateTool V") == 2 && occurrences("Computer: ") == 2 &&
+                               occurrences(kEnd + "0: ") == 2;
+    std::printf("shared log: %s\n", sectionsApart ? "two sections, each with its exit code" : "DIFFERS");
+    asExpected -= sectionsApart ? 0 : 1;
     std::printf("fleet: %d of %d PCs as expected\n", asExpected, count);
     // Nothing of the last PC stays for other programs of this Windows user.
     RemoveDemoRegistry();

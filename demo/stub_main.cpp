@@ -1,9 +1,14 @@
 // Stand-in for the product's main executable: it carries a version resource and, when started,
-// notes its start in "started.txt" in its working folder, so a test can see that it ran.
+// notes its start in "started.txt" in its working folder, so a test can see that it ran. Started
+// with "/warten" it stays for a minute, as an open program does.
 #include <windows.h>
 
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int show)
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR arguments, int show)
 {
+    if (lstrcmpA(arguments, "/warten") == 0) {
+        Sleep(60000);
+        return 0;
+    }
     HANDLE file = CreateFileA("started.txt", GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
                               nullptr);
     if (file != INVALID_HANDLE_VALUE) {

@@ -204,3 +204,14 @@
 #define IDS_PREFLIGHT_HELD         2012
 #define IDS_RUN_NO_TEMP            2013
 #define IDS_STRUCTURE_UNREADABLE   2014
+
+// Traceable runs.
+#define IDS_RUNLOG_WHO             2101
+#define IDS_RUNLOG_END             2102
+#define IDS_SHORTCUT_NOT_REMOVED   2103
+#define IDS_SHORTCUT_COMMON_SKIPPED 2104
+#define IDS_RUN_PROGRAM_OPEN       2105
+#define IDS_RUN_PROGRAMS_OPEN      2106
+#define IDS_APPLIED_ID             2107
+#define IDS_ALREADY_APPLIED        2108
+#define IDS_APPLIED_NOT_WRITTEN    2109

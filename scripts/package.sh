@@ -15,7 +15,7 @@ cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake
 cmake --build "$build" -j"$(nproc)" --target Kolvano-UpdateTool
 i686-w64-mingw32-strip "$build/bin/Kolvano-UpdateTool.exe"
 
-version=$(sed -n 's/^#define TOOL_VERSION_TEXT *"\(.*\)"/\1/p' "$root/resources/version.h")
+version=$(sed -n 's/^#define TOOL_VERSION_TEXT *"\(.*\)"/\1/p' "$build/generated/resources/version.h")
 stage="$build/package/Kolvano-UpdateTool-$version"
 rm -rf "$build/package"
 mkdir -p "$stage"

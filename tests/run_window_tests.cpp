@@ -84,7 +84,7 @@ TEST_F(RunWindowTest, SuccessfulRunReportsAndOffersToStartKolvano)
     // Beenden with the box checked starts the installed program maximised in its folder.
     SendMessageTimeoutA(tool_.Control(IDC_CB_NEUSTART), BM_SETCHECK, BST_CHECKED, 0, SMTO_ABORTIFHUNG, 5000, nullptr);
     tool_.Click(IDC_BTN_CLOSE);
-    EXPECT_EQ(tool_.WaitForExit(), 0u);
+    EXPECT_EQ(tool_.WaitForExit(), 0u) << "the last run succeeded";
     // The started program may still be writing its note when it first shows.
     std::string started;
     EXPECT_TRUE(WaitUntil(10000, [&] {
@@ -185,7 +185,7 @@ TEST_F(RunWindowTest, OlderUpdateIsRefusedAndTheWindowShrinks)
 
     // Without a started program, Beenden only closes the tool.
     tool_.Click(IDC_BTN_CLOSE);
-    EXPECT_EQ(tool_.WaitForExit(), 0u);
+    EXPECT_EQ(tool_.WaitForExit(), 1602u) << "closed without a run";
     EXPECT_FALSE(FileExists(demo_.ProgramPath() + "started.txt"));
 }
 
@@ -319,18 +319,23 @@ TEST_F(RunWindowTest, RunLogFileHoldsEveryStatusLineButNoKey)
         logged.push_back(text.substr(start, end - start));
         start = end + 2;
     }
-    ASSERT_EQ(logged.size(), shown.size() + 5);
-    EXPECT_NE(logged[0].find("==== Kolvano-UpdateTool V1.0.0.0, Lauf vom "), std::string::npos);
-    EXPECT_EQ(logged[1].substr(21), "Installierte Version: 7.00.01.00, Update-Version: 7.00.02.02");
-    EXPECT_EQ(logged[2].substr(21), "Updatepfad: " + demo_.UpdatePath());
-    EXPECT_EQ(logged[3].substr(21), "Programmpfad: " + demo_.ProgramPath());
-    EXPECT_EQ(logged[4].substr(21), "Temppfad: " + std::string(temp));
+    ASSERT_EQ(logged.size(), shown.size() + 7);
+    EXPECT_NE(logged[0].find("==== Kolvano-UpdateTool V"), std::string::npos);
+    EXPECT_NE(logged[0].find(", Lauf vom "), std::string::npos);
+    EXPECT_EQ(logged[1].find("Computer: "), 21u);
+    EXPECT_NE(logged[1].find(", Benutzer: "), std::string::npos);
+    EXPECT_NE(logged[1].find(", Befehlszeile: "), std::string::npos);
+    EXPECT_EQ(logged[2].substr(21), "Installierte Version: 7.00.01.00, Update-Version: 7.00.02.02");
+    EXPECT_EQ(logged[3].substr(21), "Updatepfad: " + demo_.UpdatePath());
+    EXPECT_EQ(logged[4].substr(21), "Programmpfad: " + demo_.ProgramPath());
+    EXPECT_EQ(logged[5].substr(21), "Temppfad: " + std::string(temp));
     for (size_t i = 0; i < shown.size(); ++i) {
         // "dd.mm.yyyy hh:mm:ss" and two blanks before each line.
-        EXPECT_EQ(logged[i + 5][2], '.');
-        EXPECT_EQ(logged[i + 5].substr(19, 2), "  ");
-        EXPECT_EQ(logged[i + 5].substr(21), shown[i]);
+        EXPECT_EQ(logged[i + 6][2], '.');
+        EXPECT_EQ(logged[i + 6].substr(19, 2), "  ");
+        EXPECT_EQ(logged[i + 6].substr(21), shown[i]);
     }
+    EXPECT_EQ(logged.back().substr(21), "==== Ende, R\xFC" "ckgabewert 0: erfolgreich (/check: Update kann beginnen) ====");
     for (const DemoFarm& farm : farms_)
         EXPECT_EQ(text.find(farm.key), std::string::npos) << "no key in the log file";
 

@@ -122,3 +122,14 @@ TEST(IsUpdatePossible, NumberBeyond32BitsIsAnError)
         EXPECT_EQ(ErrorText(error), "'65535655356553565535' ist kein g\xFCltiger ganzzahliger Wert.");
     }
 }
+
+// A version field may carry a sign, as text-to-number conversion allows it; anything else in it
+// is an error.
+TEST(ToVersionNumber, ReadsSignedFieldsAndRefusesOtherText)
+{
+    EXPECT_EQ(ToVersionNumber("+7.00.02.02"), 7000202);
+    EXPECT_EQ(ToVersionNumber("  -7.00.02.02"), -7000202);
+    EXPECT_EQ(ToVersionNumber("-0.00.00.01"), -1);
+    for (const char* text : {"-", "+", "+-7", "--7", "7-", "7.0 0", ""})
+        EXPECT_THROW(ToVersionNumber(text), NumberError) << text;
+}

@@ -188,7 +188,7 @@ TEST_F(WindowTest, ShowsTheInstallationWithItsFarms)
                                         tool_.Control(IDC_BTN_START)}));
 
     tool_.Click(IDC_BTN_CLOSE);
-    EXPECT_EQ(tool_.WaitForExit(), 0u);
+    EXPECT_EQ(tool_.WaitForExit(), 1602u) << "closed without a run";
 }
 
 TEST_F(WindowTest, WithoutDataPhasesTheGridIsHidden)
@@ -254,7 +254,7 @@ TEST_F(WindowTest, RegistryValueOfAnotherTypeIsReported)
     EXPECT_FALSE(tool_.IsEnabled(IDC_BTN_START));
     EXPECT_EQ(tool_.ControlText(IDC_LBL_QUELLE), "") << "start-up stopped before the paths were shown";
     tool_.Click(IDC_BTN_CLOSE);
-    EXPECT_EQ(tool_.WaitForExit(), 0u);
+    EXPECT_EQ(tool_.WaitForExit(), 1602u) << "closed without a run";
 }
 
 TEST_F(WindowTest, TypedKeyReplacesTheCellAndTurnsItLimeGreen)
@@ -289,7 +289,7 @@ TEST_F(WindowTest, TypedKeyReplacesTheCellAndTurnsItLimeGreen)
     EXPECT_EQ(PixelAt(grid, 745, 46), RGB(0, 255, 0));
 
     tool_.Click(IDC_BTN_CLOSE);
-    EXPECT_EQ(tool_.WaitForExit(), 0u);
+    EXPECT_EQ(tool_.WaitForExit(), 1602u) << "closed without a run";
 }
 
 TEST_F(WindowTest, At144DpiTheLayoutIsOneAndAHalfTimesAsLarge)

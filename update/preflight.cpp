@@ -5,11 +5,13 @@
 #include "update/farm.h"
 #include "update/records.h"
 #include "update/run_journal.h"
+#include "update/u_log.h"
 #include "update/u_constants.h"
 #include "update/u_functions.h"
 #include "util/errors.h"
 #include "util/files.h"
 #include "util/handles.h"
+#include "util/processes.h"
 #include "util/text.h"
 #include "util/text_file.h"
 
@@ -144,6 +146,19 @@ void CheckSpace(const UpdateContext& context, const std::vector<std::string>& da
 }
 
 }  // namespace
+
+std::string FRunningProgramsProblem(const UpdateContext& context)
+{
+    std::string names;
+    for (const RunningProgram& program : ProgramsRunningFrom(context.ProgramPath)) {
+        if (program.id == GetCurrentProcessId())
+            continue;
+        Log(FormatText(IDS_RUN_PROGRAM_OPEN, {program.path, std::to_string(program.id)}));
+        const std::string name = program.path.substr(program.path.find_last_of('\\') + 1);
+        names += (names.empty() ? "" : ", ") + name;
+    }
+    return names.empty() ? std::string() : FormatText(IDS_RUN_PROGRAMS_OPEN, {names});
+}
 
 std::string FTempFolderProblem(const UpdateContext& context)
 {

@@ -54,10 +54,11 @@ void RemoveShortcuts(const UpdateContext& context, const std::string& product)
     if (!desktop.empty() && FileExists(desktop + product + ".lnk"))
         journal.Remove(desktop + product + ".lnk");
     const std::vector<std::string> programs = ProgramsFolders();
+    // A standard user may not change the all-users start menu: said, and the run goes on.
     for (const std::string& folder : programs) {
         const std::string productFolder = folder + names::kCompanyFolder + "\\" + product;
-        if (FolderExists(productFolder))
-            journal.Remove(productFolder);
+        if (FolderExists(productFolder) && !journal.Remove(productFolder))
+            Log(WithWindowsError(FormatText(IDS_SHORTCUT_NOT_REMOVED, {productFolder}), GetLastError()));
     }
     // An empty company folder that cannot be removed stays; the new shortcuts are still made.
     for (const std::string& folder : programs) {
@@ -80,11 +81,17 @@ void CreateStartMenuShortcuts(const UpdateContext& context)
 {
     RunJournal& journal = Changes(context);
     const std::string& programPath = context.ProgramPath;
-    const std::vector<std::string> programs = ProgramsFolders();
-    for (const std::string& folder : programs)
-        journal.CreateFolder(folder + names::kCompanyFolder);
-    for (const std::string& folder : programs)
-        journal.CreateFolder(folder + names::kCompanyFolder + "\\" + names::kNewProduct);
+    const std::string common = GetSpecialFolderPath(names::kCsidlCommonPrograms);
+    std::vector<std::string> programs;
+    for (const std::string& folder : ProgramsFolders()) {
+        const std::string company = folder + names::kCompanyFolder;
+        if ((journal.CreateFolder(company) && journal.CreateFolder(company + "\\" + names::kNewProduct)) ||
+            folder != common)
+            programs.push_back(folder);
+        else
+            // Without the right to write to the all-users start menu, the user's own links suffice.
+            Log(WithWindowsError(FormatText(IDS_SHORTCUT_COMMON_SKIPPED, {company}), GetLastError()));
+    }
     const std::string program = programPath + names::kMainExe;
     const std::string uninstaller = programPath + names::kUninstaller;
     for (const std::string& folder : programs)

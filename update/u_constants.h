@@ -11,6 +11,9 @@ inline constexpr char kDeveloperKey[] = "Software\\Orvalis\\Development\\KOLVANO
 inline constexpr char kDebugInfoValue[] = "ShowUpdateDebugInfo";
 inline constexpr char kKeyValue[] = "Key";
 inline constexpr char kDescriptionValue[] = "BezAntrag";
+// What the last successful run applied, for this user: the update's version and fingerprint.
+inline constexpr char kAppliedVersionValue[] = "AppliedUpdate";
+inline constexpr char kAppliedIdValue[] = "AppliedUpdateId";
 
 // update.ini in the update folder.
 inline constexpr char kUpdateIni[] = "update.ini";

@@ -80,6 +80,10 @@ bool FModifyFolderStructure(UpdateContext& context, const std::string& farm, con
 bool FCheckOldLayoutFarm(const UpdateContext& context, const std::string& farm, const std::string& key,
                          std::string& message);
 
+// Programs running from the installation folder (Kolvano, say) would work on files the run
+// rewrites: each is logged with its process id, and the message names them; empty when none runs.
+std::string FRunningProgramsProblem(const UpdateContext& context);
+
 // The temp folder must exist and take a file before the keys are checked; empty when it does,
 // otherwise the message.
 std::string FTempFolderProblem(const UpdateContext& context);
@@ -119,6 +123,14 @@ void CreateStartMenuShortcuts(const UpdateContext& context);
 
 // The documents that the list names as newer than the installed version, each once.
 std::vector<std::string> FDocumentNames(const UpdateContext& context);
+
+// Whether this user's last successful run applied this very update: its version and the
+// fingerprint of the update folder, which is handed out in fingerprint.
+bool FIsUpdateApplied(const UpdateContext& context, std::string& fingerprint);
+
+// Notes the update as applied (version and fingerprint, a debug line too), through the run's
+// journal; false with the message when the registry takes no value.
+bool FRecordAppliedUpdate(const UpdateContext& context, std::string& message);
 
 // Copies the documents listed as newer than the installed version into the farm's folder,
 // archiving existing copies. True without a list.

@@ -3,6 +3,8 @@
 #include "resources/resource.h"
 #include "util/text.h"
 
+#include <windows.h>
+
 #include <cstdio>
 
 namespace {
@@ -84,6 +86,14 @@ RunLog::RunLog(const UpdateContext& context, const std::string& toolVersion)
 {
     g_runLog = this;
     Write(FormatText(IDS_RUNLOG_HEADER, {toolVersion, TimeStamp()}));
+    // A log shared by many PCs must tell them apart.
+    char computer[MAX_COMPUTERNAME_LENGTH + 1] = {};
+    DWORD computerLength = sizeof(computer);
+    char user[257] = {};
+    DWORD userLength = sizeof(user);
+    GetComputerNameA(computer, &computerLength);
+    GetUserNameA(user, &userLength);
+    Write(FormatText(IDS_RUNLOG_WHO, {computer, user, GetCommandLineA()}));
     // Before start-up (a refused start) no version has been read.
     if (!context.InstalledVersion.empty() || !context.UpdateVersion.empty())
         Write(FormatText(IDS_RUNLOG_VERSIONS, {context.InstalledVersion, context.UpdateVersion}));
@@ -97,8 +107,19 @@ RunLog::~RunLog()
     g_runLog = previous_;
 }
 
+void RunLog::Finish(int exitCode, const std::string& meaning)
+{
+    Write(FormatText(IDS_RUNLOG_END, {std::to_string(exitCode), meaning}));
+}
+
 FileHandle RunLog::Open(const std::string& path)
 {
+    // A full log is kept once under ".1" and begun anew; a log that another run holds open just
+    // grows a little further.
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data) &&
+        (data.nFileSizeHigh > 0 || data.nFileSizeLow >= kMaxSize))
+        MoveFileExA(path.c_str(), (path + ".1").c_str(), MOVEFILE_REPLACE_EXISTING);
     // Shared for writing: a distribution system may hand several runs the same file.
     return FileHandle(CreateFileA(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                   OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));

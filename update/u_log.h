@@ -57,9 +57,11 @@ void ShowProgress(const std::string& text);
 class RunLog {
 public:
     static constexpr char kFileName[] = "Kolvano-UpdateTool.log";
+    // The size at which a log file is kept as "<name>.1" and begun anew.
+    static constexpr unsigned long kMaxSize = 1ul << 20;
 
-    // Opens the files for appending and writes the run's header (tool version, both program
-    // versions, the three folders).
+    // Opens the files for appending and writes the run's header (tool version, computer, Windows
+    // user, command line, both program versions, the three folders).
     RunLog(const UpdateContext& context, const std::string& toolVersion);
     ~RunLog();
     RunLog(const RunLog&) = delete;
@@ -67,6 +69,8 @@ public:
 
     // Appends the line behind a time stamp to each file that could be opened.
     void Write(const std::string& line);
+    // The section's last line: the exit code and what it means.
+    void Finish(int exitCode, const std::string& meaning);
 
     // Opens a log file for appending; an invalid handle when that is not possible.
     static FileHandle Open(const std::string& path);

@@ -6,6 +6,9 @@
 #include <shellapi.h>
 #include <shlobj.h>
 
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
 #include <cstring>
 
 namespace {
@@ -250,4 +253,42 @@ bool IsPlainName(const std::string& text)
         if (static_cast<unsigned char>(c) < ' ' || std::strchr("\\/:<>\"|?*", c))
             return false;
     return true;
+}
+
+std::string FolderFingerprint(const std::string& folder)
+{
+    std::vector<std::string> files;
+    ListFiles(folder, "*.*", true, &files);
+    std::sort(files.begin(), files.end());
+    // FNV-1a over each file's name below the folder, its size and its bytes.
+    std::uint64_t hash = 0xCBF29CE484222325ull;
+    const auto add = [&](const char* data, size_t size) {
+        for (size_t i = 0; i < size; ++i)
+            hash = (hash ^ static_cast<unsigned char>(data[i])) * 0x100000001B3ull;
+    };
+    const std::string base = WithBackslash(folder);
+    for (const std::string& file : files) {
+        const std::string name = file.substr(base.size());
+        // Log files that runs may write into the folder (and their kept ".1") are no part of it.
+        std::string lower = name;
+        CharLowerBuffA(lower.data(), static_cast<DWORD>(lower.size()));
+        if (lower.ends_with(".log") || lower.ends_with(".log.1"))
+            continue;
+        add(name.c_str(), name.size() + 1);
+        const FileHandle handle(CreateFileA(file.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                            FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+        if (!handle)
+            return {};
+        std::vector<char> buffer(1 << 16);
+        DWORD read = 0;
+        std::uint64_t size = 0;
+        while (ReadFile(handle.get(), buffer.data(), static_cast<DWORD>(buffer.size()), &read, nullptr) && read > 0) {
+            add(buffer.data(), read);
+            size += read;
+        }
+        add(reinterpret_cast<const char*>(&size), sizeof(size));
+    }
+    char text[17];
+    std::snprintf(text, sizeof(text), "%016llX", static_cast<unsigned long long>(hash));
+    return text;
 }

@@ -23,7 +23,8 @@ std::int32_t ToVersionNumber(const std::string& text)
     size_t start = digits.find_first_not_of(' ');
     if (start == std::string::npos)
         start = digits.size();
-    if (start < digits.size() && digits[start] == '+')
+    // One sign at most: "+" is skipped here, "-" read as part of the number.
+    if (start + 1 < digits.size() && digits[start] == '+' && digits[start + 1] != '-')
         ++start;
     std::int32_t number = 0;
     const char* first = digits.data() + start;
