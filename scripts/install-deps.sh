@@ -14,6 +14,7 @@ packages=(
     xvfb xauth imagemagick
     googletest
     zip unzip
+    openssl osslsigncode
 )
 
 missing=()

@@ -2,7 +2,9 @@
 # Builds the tool in release mode and writes the release package:
 #   build-release/Kolvano-UpdateTool-<version>.zip
 # with the tool, a commented example update.ini, the guide for preparing an update folder and
-# the guide for software distribution.
+# the guide for software distribution. Given a code-signing certificate, the tool is signed
+# (Authenticode, SHA-256), with a time stamp when a time-stamp server is named:
+#   SIGN_PFX=<file.pfx> SIGN_PASSWORD=<password> [SIGN_TIMESTAMP_URL=<url>] bash scripts/package.sh
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -13,13 +15,28 @@ bash "$root/scripts/install-deps.sh"
 cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" -DCMAKE_BUILD_TYPE=Release \
     -DBUILD_TESTING=OFF
 cmake --build "$build" -j"$(nproc)" --target Kolvano-UpdateTool
-i686-w64-mingw32-strip "$build/bin/Kolvano-UpdateTool.exe"
+exe="$build/bin/Kolvano-UpdateTool.exe"
+i686-w64-mingw32-strip "$exe"
+
+# Signed last: any later change to the file would break the signature.
+if [ -n "${SIGN_PFX:-}" ]; then
+    passfile=$(mktemp)
+    trap 'rm -f "$passfile"' EXIT
+    printf '%s' "${SIGN_PASSWORD:-}" >"$passfile"
+    args=(sign -pkcs12 "$SIGN_PFX" -readpass "$passfile" -h sha256 -n "Kolvano-UpdateTool" -in "$exe" -out "$exe.signed")
+    [ -n "${SIGN_TIMESTAMP_URL:-}" ] && args+=(-ts "$SIGN_TIMESTAMP_URL")
+    osslsigncode "${args[@]}" >/dev/null
+    mv "$exe.signed" "$exe"
+    echo "Signed with $SIGN_PFX."
+else
+    echo "Not signed: give SIGN_PFX and SIGN_PASSWORD to sign the tool (SmartScreen and AppLocker expect it)."
+fi
 
 version=$(sed -n 's/^#define TOOL_VERSION_TEXT *"\(.*\)"/\1/p' "$build/generated/resources/version.h")
 stage="$build/package/Kolvano-UpdateTool-$version"
 rm -rf "$build/package"
 mkdir -p "$stage"
-cp "$build/bin/Kolvano-UpdateTool.exe" "$stage/"
+cp "$exe" "$stage/"
 cp "$root/package/update.ini" "$root/package/ANLEITUNG-UPDATEORDNER.md" "$root/package/ANLEITUNG-VERTEILUNG.md" \
     "$stage/"
 

@@ -10,11 +10,14 @@ cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake
 cmake --build "$build" -j"$(nproc)"
 
 # The product is 32-bit; a 64-bit compile of it keeps the code free of pointer-size assumptions.
-# It runs beside the tests, at low priority, since they mostly wait for Wine.
+# Then the Release configuration of what the README's commands build, and the package signed
+# with a throwaway certificate. Both run beside the tests, at low priority, since those mostly
+# wait for Wine.
 (
     cmake -S "$root" -B "$build-x64" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
         -DCMAKE_BUILD_TYPE=Debug -DBUILD_TESTING=OFF
     nice -n 19 cmake --build "$build-x64" -j1 --target Kolvano-UpdateTool pbfdec
+    nice -n 19 bash "$root/scripts/check-release.sh" "$build-release-check"
 ) >"$build-x64.log" 2>&1 &
 x64_build=$!
 
@@ -25,7 +28,7 @@ status=0
 ctest --test-dir "$build" --output-on-failure || status=$?
 if ! wait "$x64_build"; then
     cat "$build-x64.log"
-    echo "The 64-bit compile failed."
+    echo "The 64-bit compile or the release check failed."
     status=1
 fi
 

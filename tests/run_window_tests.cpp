@@ -3,6 +3,7 @@
 #include "demo/gui_driver.h"
 #include "tests/test_support.h"
 #include "util/files.h"
+#include "util/handles.h"
 #include "util/registry.h"
 
 #include <gtest/gtest.h>
@@ -381,4 +382,31 @@ TEST_F(RunWindowTest, LongRunKeepsTheWindowResponding)
     EXPECT_TRUE(std::none_of(after.begin(), after.end(), [](const std::string& line) {
         return line.rfind("Bearbeite ", 0) == 0;
     }));
+}
+
+// Kolvano open from the installation: Start refuses before any change and names the program.
+TEST_F(RunWindowTest, RunningKolvanoIsNamedAndNothingChanges)
+{
+    Start();
+    const std::string before = InstallationSnapshot(demo_.ProgramPath());
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION info = {};
+    const std::string kolvano = demo_.ProgramPath() + "kolvano3.exe";
+    std::string command = "\"" + kolvano + "\" /warten";
+    ASSERT_TRUE(CreateProcessA(kolvano.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                               &info));
+    const KernelHandle process(info.hProcess);
+    const KernelHandle thread(info.hThread);
+    const Lines boxes = tool_.RunUpdate();
+    TerminateProcess(process.get(), 0);
+    WaitForSingleObject(process.get(), 5000);
+    EXPECT_EQ(boxes, Lines{"Aus der Installation laufen noch Programme: kolvano3.exe. Bitte schlie\xDF" "en Sie sie und "
+                           "dr\xFC" "cken Sie danach erneut Start. Es wurde nichts ge\xE4ndert."});
+    const Lines lines = tool_.ListLines(IDC_LISTBOX1);
+    const std::string logged = "kolvano3.exe (Prozess " + std::to_string(info.dwProcessId) + ").";
+    EXPECT_TRUE(std::any_of(lines.begin(), lines.end(),
+                            [&](const std::string& line) { return line.find(logged) != std::string::npos; }));
+    EXPECT_EQ(InstallationSnapshot(demo_.ProgramPath()), before);
+    EXPECT_EQ(tool_.RunUpdate(), Lines{kSuccess}) << "once Kolvano is closed";
 }
