@@ -94,20 +94,28 @@ struct Installation {
     std::vector<std::string> dataFiles;
 };
 
+// The data phase as a run does it: every change recorded, and committed at the end; false with
+// the message at the first failure.
+bool RewriteFarms(UpdateContext& context, const std::vector<std::string>& farms, std::string& message)
+{
+    RunJournal journal(context);
+    if (!journal.Begin(message))
+        return false;
+    context.Journal = &journal;
+    bool ok = true;
+    for (const std::string& farm : farms)
+        ok = ok && FModifyDataCSV(context, farm, kKey, message);
+    context.Journal = nullptr;
+    std::string leftOver;
+    return ok ? journal.Commit() : (journal.RollBack(leftOver), false);
+}
+
 double RunTool(Installation& installation)
 {
     const double start = Seconds();
     std::string message;
-    // As in a run: every change recorded, and committed at the end.
-    RunJournal journal(installation.context);
-    if (!journal.Begin(message))
+    if (!RewriteFarms(installation.context, installation.farmIds, message))
         std::fprintf(stderr, "failed: %s\n", message.c_str());
-    installation.context.Journal = &journal;
-    for (const std::string& farm : installation.farmIds)
-        if (!FModifyDataCSV(installation.context, farm, kKey, message))
-            std::fprintf(stderr, "failed: %s\n", message.c_str());
-    installation.context.Journal = nullptr;
-    journal.Commit();
     return Seconds() - start;
 }
 
@@ -202,7 +210,7 @@ int Rewrite(const std::string& folder)
     context.CatalogList = {"D40X0U5"};
     std::string message;
     const double start = Seconds();
-    const bool ok = FModifyDataCSV(context, "BNR500000_1_1_1", kKey, message);
+    const bool ok = RewriteFarms(context, {"BNR500000_1_1_1"}, message);
     const double time = Seconds() - start;
     PROCESS_MEMORY_COUNTERS counters = {};
     GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof(counters));
