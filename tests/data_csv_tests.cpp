@@ -129,6 +129,11 @@ TEST_F(DataCsvTest, SaveFolderFilesFollowTheMainFile)
     EXPECT_EQ(Plain(saveFolder + "2025.CND"), kMarker + "\r\n" + kNewVersion + "\r\n" + kNewHerd + "\r\n");
     EXPECT_EQ(ReadFileBytes(saveFolder + "fremd.CND"), foreign);
     EXPECT_EQ(context().UpdatedFarmList, (std::vector<std::string>{"BNR1_100_1_1", "BNR1_100_1_1"}));
+    // Outside the installation (another drive, perhaps) the original is kept beside the file until
+    // the run commits, which leaves nothing of the tool's there.
+    EXPECT_EQ(EntryNames(saveFolder + "2025.CND.Kolvano-UpdateTool-*.alt").size(), 1u);
+    EXPECT_TRUE(scratch_.journal.Commit());
+    EXPECT_EQ(EntryNames(saveFolder + "*.Kolvano-UpdateTool-*").size(), 0u);
 }
 
 TEST_F(DataCsvTest, FarmWithoutRegistryEntryHandlesOnlyItsMainFile)

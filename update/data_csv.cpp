@@ -44,7 +44,7 @@ FileOutcome EditAndStore(UpdateContext& context, const PbfLibrary& library, cons
     const std::string plain = context.TempPath + names::kTempPlain;
     const std::string edited = context.TempPath + names::kTempEdited;
     RunJournal& journal = Changes(context);
-    const std::string staged = journal.StagedName();
+    const std::string staged = journal.StagedName(file);
     Log(FormatText(IDS_DATA_UPDATING, {file}));
     FFilterDataCSV(context, plain, edited);
     FAppendTextFile(context.UpdatePath + names::kCatalogCsv, edited);

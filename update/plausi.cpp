@@ -32,7 +32,7 @@ bool FReplacePlausiCSV(const UpdateContext& context, const std::string& farm, co
         if (code == PBF_OK) {
             // A farm folder without its CSV folder cannot take the rules: that is reported.
             RunJournal& journal = Changes(context);
-            const std::string staged = journal.StagedName();
+            const std::string staged = journal.StagedName(rules);
             result = CopyFileA(temp.c_str(), staged.c_str(), TRUE) && journal.Replace(staged, rules);
             if (!result)
                 PbfResultText(PBF_CANNOT_WRITE, message);

@@ -88,7 +88,7 @@ bool FUpdateProgramFiles(const UpdateContext& context, std::string& message)
         const std::string shipped = context.UpdatePath + name;
         if (!FileExists(shipped))
             continue;
-        const std::string copy = journal.StagedName();
+        const std::string copy = journal.StagedName(context.ProgramPath + name);
         if (!CopyFileA(shipped.c_str(), copy.c_str(), TRUE) || !FlushToDisk(copy)) {
             message = WithWindowsError(FormatText(IDS_PROGRAM_COPY, {name}), GetLastError());
             return false;

@@ -239,10 +239,17 @@ bool UndoEntries(const std::vector<Fields>& entries, std::string& leftOver)
     return ok;
 }
 
-// The stores hold only what the run kept or staged; they go with the journal.
+// The stores hold only what the run kept or staged; they go with the journal, and so do the
+// originals kept beside files outside the installation.
 bool RemoveStores(const Parsed& journal, std::string& leftOver)
 {
     bool ok = true;
+    for (const Fields& entry : journal.entries)
+        if (entry[0] == kKeep && journal.committed && entry[2].rfind(journal.programStore, 0) != 0 &&
+            entry[2].rfind(journal.tempStore, 0) != 0 && FileExists(entry[2]) && !RemoveFile(entry[2])) {
+            leftOver += (ok ? "" : " ") + FormatText(IDS_TX_LEFT_NEW, {entry[2]});
+            ok = false;
+        }
     for (const std::string& store : {journal.programStore, journal.tempStore})
         if (Exists(store) && !DeleteTree(store)) {
             leftOver += (ok ? "" : " ") + FormatText(IDS_TX_LEFT_NEW, {store});
@@ -277,9 +284,9 @@ std::string RunJournal::PathIn(const std::string& programPath)
 
 bool RunJournal::Begin(std::string& message)
 {
-    const std::string id = RunId();
-    programStore_ = context_.ProgramPath + kStorePrefix + id + "\\";
-    tempStore_ = context_.TempPath + kStorePrefix + id + "\\";
+    runId_ = RunId();
+    programStore_ = context_.ProgramPath + kStorePrefix + runId_ + "\\";
+    tempStore_ = context_.TempPath + kStorePrefix + runId_ + "\\";
     const std::string path = PathIn(context_.ProgramPath);
     file_.reset(CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
                             nullptr));
@@ -316,9 +323,17 @@ std::string RunJournal::KeptName(const std::string& path)
     return (StartsWith(path, context_.ProgramPath) ? programStore_ : tempStore_) + std::to_string(++sequence_);
 }
 
-std::string RunJournal::StagedName()
+std::string RunJournal::BesideName(const std::string& path, const char* suffix) const
 {
-    return programStore_ + "n" + std::to_string(++sequence_);
+    return path + "." + kStorePrefix + runId_ + suffix;
+}
+
+std::string RunJournal::StagedName(const std::string& target)
+{
+    if (StartsWith(target, context_.ProgramPath))
+        return programStore_ + "n" + std::to_string(++sequence_);
+    const std::string staged = BesideName(target, ".neu");
+    return Record({kNew, staged}) ? staged : std::string();
 }
 
 bool RunJournal::Replace(const std::string& staged, const std::string& target)
@@ -332,7 +347,7 @@ bool RunJournal::Replace(const std::string& staged, const std::string& target)
     if (!FileHandle(CreateFileA(target.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                 nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)))
         return false;
-    const std::string kept = KeptName(target);
+    const std::string kept = StartsWith(target, context_.ProgramPath) ? KeptName(target) : BesideName(target, ".alt");
     if (!Record({kKeep, target, kept}))
         return false;
     // The target never goes missing: the original gets a second name, then the new file takes
@@ -414,7 +429,7 @@ bool RunJournal::Commit()
         return false;
     Checkpoint();
     std::string leftOver;
-    const bool removed = RemoveStores({programStore_, tempStore_, {}, true}, leftOver);
+    const bool removed = RemoveStores({programStore_, tempStore_, entries_, true}, leftOver);
     file_.reset();
     if (!removed) {
         Log(leftOver);

@@ -27,12 +27,14 @@ public:
     bool Begin(std::string& message);
     bool IsOpen() const { return static_cast<bool>(file_); }
 
-    // A new name in the store, for a file that is written there and then takes a farm file's or
-    // program file's place; listed for removal.
-    std::string StagedName();
+    // A new name for a file that is written and then takes target's place: in the store for a
+    // target in the installation, beside the target elsewhere (a save folder on another drive),
+    // so that one rename can move it.
+    std::string StagedName(const std::string& target);
 
-    // staged takes target's place; target's original stays in the store (a hard link, or a copy
-    // where the drive has none). A missing target is listed as created. False with GetLastError.
+    // staged takes target's place; target's original is kept (a hard link, or a copy where the
+    // drive has none) in the store, or beside a target outside the installation. A missing target
+    // is listed as created. False with GetLastError.
     bool Replace(const std::string& staged, const std::string& target);
     // Moves an existing file or folder into the store; false with GetLastError.
     bool Remove(const std::string& path);
@@ -65,12 +67,15 @@ private:
     // written, and then the change must not be made.
     bool Record(const std::vector<std::string>& fields);
     std::string KeptName(const std::string& path);
+    // A name beside the path that only this run uses.
+    std::string BesideName(const std::string& path, const char* suffix) const;
     bool RecordValue(const std::string& keyPath, const std::string& name);
 
     const UpdateContext& context_;
     FileHandle file_;
     std::string programStore_;
     std::string tempStore_;
+    std::string runId_;
     unsigned long sequence_ = 0;
     // What was recorded, for an undo within the run.
     std::vector<std::vector<std::string>> entries_;

@@ -113,7 +113,7 @@ void FUpdateStructureCSV(const UpdateContext& context)
         if (!FIsNewerStructureCSV(source, farmFile, farm))
             continue;
         // Written into the store and renamed over, so the farm never holds half a structure file.
-        const std::string staged = journal.StagedName();
+        const std::string staged = journal.StagedName(farmFile);
         if (!CopyFileA(source.c_str(), staged.c_str(), TRUE) || !journal.Replace(staged, farmFile))
             throw FileError(FileError::kWrite, farmFile, GetLastError());
         FRemoveFarmAppData(context, farm);
