@@ -10,6 +10,7 @@ fi
 packages=(
     cmake make file
     g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix mingw-w64
+    g++-mingw-w64-i686-win32 g++-mingw-w64-x86-64-win32
     wine wine64 wine32:i386 fonts-wine
     xvfb xauth imagemagick
     googletest
