@@ -268,13 +268,6 @@ std::string RunId()
     return id;
 }
 
-bool StartsWith(const std::string& path, const std::string& folder)
-{
-    return path.size() >= folder.size() &&
-           CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, path.c_str(), static_cast<int>(folder.size()),
-                          folder.c_str(), static_cast<int>(folder.size())) == CSTR_EQUAL;
-}
-
 }  // namespace
 
 std::string RunJournal::PathIn(const std::string& programPath)
@@ -320,7 +313,7 @@ bool RunJournal::Record(const std::vector<std::string>& fields)
 
 std::string RunJournal::KeptName(const std::string& path)
 {
-    return (StartsWith(path, context_.ProgramPath) ? programStore_ : tempStore_) + std::to_string(++sequence_);
+    return (IsInFolder(path, context_.ProgramPath) ? programStore_ : tempStore_) + std::to_string(++sequence_);
 }
 
 std::string RunJournal::BesideName(const std::string& path, const char* suffix) const
@@ -330,7 +323,7 @@ std::string RunJournal::BesideName(const std::string& path, const char* suffix) 
 
 std::string RunJournal::StagedName(const std::string& target)
 {
-    if (StartsWith(target, context_.ProgramPath))
+    if (IsInFolder(target, context_.ProgramPath))
         return programStore_ + "n" + std::to_string(++sequence_);
     const std::string staged = BesideName(target, ".neu");
     return Record({kNew, staged}) ? staged : std::string();
@@ -347,7 +340,7 @@ bool RunJournal::Replace(const std::string& staged, const std::string& target)
     if (!FileHandle(CreateFileA(target.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                 nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)))
         return false;
-    const std::string kept = StartsWith(target, context_.ProgramPath) ? KeptName(target) : BesideName(target, ".alt");
+    const std::string kept = IsInFolder(target, context_.ProgramPath) ? KeptName(target) : BesideName(target, ".alt");
     if (!Record({kKeep, target, kept}))
         return false;
     // The target never goes missing: the original gets a second name, then the new file takes

@@ -201,6 +201,13 @@ std::string FileNameExtension(const std::string& fileName)
     return dot == std::string::npos ? std::string() : fileName.substr(dot, kMaxFileName);
 }
 
+bool IsInFolder(const std::string& path, const std::string& folder)
+{
+    return path.size() >= folder.size() &&
+           CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, path.c_str(), static_cast<int>(folder.size()),
+                          folder.c_str(), static_cast<int>(folder.size())) == CSTR_EQUAL;
+}
+
 bool StaysInside(const std::string& name)
 {
     if (name.empty() || name.find(':') != std::string::npos || name[0] == '\\' || name[0] == '/')

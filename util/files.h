@@ -49,6 +49,10 @@ bool IsFolderEmpty(const std::string& path);
 // in the file system's order, without "." and "..".
 std::vector<std::string> EntryNames(const std::string& pattern);
 
+// True when the path lies in the folder (given with its trailing backslash) or below it; letters
+// compare without case, as Windows names do.
+bool IsInFolder(const std::string& path, const std::string& folder);
+
 // True when the text can stand as one part of a path: not empty, no "\", "/", ":" or "..", no
 // control characters and none of the characters Windows forbids in names (< > " | ? *).
 bool IsPlainName(const std::string& text);

@@ -1,5 +1,6 @@
 #include "util/processes.h"
 
+#include "util/files.h"
 #include "util/handles.h"
 
 #include <windows.h>
@@ -22,9 +23,7 @@ std::vector<RunningProgram> ProgramsRunningFrom(const std::string& folder)
         DWORD length = MAX_PATH;
         if (!process || !QueryFullProcessImageNameA(process.get(), 0, path, &length))
             continue;
-        if (length >= folder.size() &&
-            CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, path, static_cast<int>(folder.size()), folder.c_str(),
-                           static_cast<int>(folder.size())) == CSTR_EQUAL)
+        if (IsInFolder(std::string(path, length), folder))
             programs.push_back({entry.th32ProcessID, std::string(path, length)});
     } while (Process32Next(snapshot.get(), &entry));
     return programs;
