@@ -1,5 +1,4 @@
-// The busy indicator: a ring of dots whose bright dot moves on every 100 ms. While the update
-// run blocks the message loop, every repaint of the window moves it on instead.
+// The busy indicator: a ring of dots whose bright dot moves on every 100 ms.
 #pragma once
 
 #include <windows.h>

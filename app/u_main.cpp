@@ -5,6 +5,7 @@
 #include "app/farm_rows.h"
 #include "app/messages.h"
 #include "app/startup.h"
+#include "app/window_calls.h"
 #include "resources/resource.h"
 #include "update/errors.h"
 #include "update/u_constants.h"
@@ -21,6 +22,10 @@
 namespace {
 
 constexpr int kListExtent = 1000;
+// Lines of a run reach the status list this often; each showing costs a repaint of the list.
+constexpr UINT_PTR kLinesTimer = 1;
+constexpr UINT kLinesIntervalMs = 250;
+constexpr UINT kRunFinishedMessage = WM_APP + 2;
 constexpr int kRefusedOuterHeight = 187;
 constexpr int kDialogPoints = 8;
 constexpr int kHeadlinePoints = 10;
@@ -104,33 +109,57 @@ FarmGrid& Tw_main::Grid() const
     return *FarmGrid::From(Control(IDC_S_GRID));
 }
 
+bool Tw_main::OnWindowThread() const
+{
+    return GetWindowThreadProcessId(window_, nullptr) == GetCurrentThreadId();
+}
+
 void Tw_main::AddLine(const std::string& text)
 {
-    const std::string progress = progress_;
-    ShowProgress("");
-    SendMessageA(Control(IDC_LISTBOX1), LB_INSERTSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
-    ShowProgress(progress);
-    if (IsWindowVisible(Control(IDC_BUSY)))
-        InvalidateRect(Control(IDC_BUSY), nullptr, FALSE);
-    UpdateWindow(window_);
-    KeepAlive();
+    {
+        const std::lock_guard<std::mutex> lock(pendingMutex_);
+        pendingLines_.push_back(text);
+    }
+    if (OnWindowThread())
+        ShowPendingLines();
 }
 
-// Looking into the queue without taking anything out is what Windows counts as responding; it
-// also handles messages that other programs send, but no input.
 void Tw_main::ShowProgress(const std::string& text)
 {
-    if (!progress_.empty())
-        SendMessageA(Control(IDC_LISTBOX1), LB_DELETESTRING, 0, 0);
-    progress_ = text;
-    if (!progress_.empty())
-        SendMessageA(Control(IDC_LISTBOX1), LB_INSERTSTRING, 0, reinterpret_cast<LPARAM>(progress_.c_str()));
+    {
+        const std::lock_guard<std::mutex> lock(pendingMutex_);
+        pendingProgress_ = text;
+        progressPending_ = true;
+    }
+    if (OnWindowThread())
+        ShowPendingLines();
 }
 
-void Tw_main::KeepAlive()
+// New lines go on top, the progress line above them; the list repaints once for all of them.
+void Tw_main::ShowPendingLines()
 {
-    MSG message;
-    PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE | PM_NOYIELD);
+    std::vector<std::string> lines;
+    std::string progress = progress_;
+    {
+        const std::lock_guard<std::mutex> lock(pendingMutex_);
+        lines.swap(pendingLines_);
+        if (progressPending_)
+            progress = pendingProgress_;
+        progressPending_ = false;
+    }
+    if (lines.empty() && progress == progress_)
+        return;
+    HWND list = Control(IDC_LISTBOX1);
+    SendMessageA(list, WM_SETREDRAW, FALSE, 0);
+    if (!progress_.empty())
+        SendMessageA(list, LB_DELETESTRING, 0, 0);
+    for (const std::string& line : lines)
+        SendMessageA(list, LB_INSERTSTRING, 0, reinterpret_cast<LPARAM>(line.c_str()));
+    progress_ = progress;
+    if (!progress_.empty())
+        SendMessageA(list, LB_INSERTSTRING, 0, reinterpret_cast<LPARAM>(progress_.c_str()));
+    SendMessageA(list, WM_SETREDRAW, TRUE, 0);
+    RedrawWindow(list, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_UPDATENOW);
 }
 
 void Tw_main::SetUpControls()
@@ -307,13 +336,47 @@ void Tw_main::btn_startClick()
     Grid().FinishEditing();
     running_ = true;
     SetPropA(window_, kRunningProperty, window_);
-    RunLog runLog(context_, GetFileVersion(""));
-    const RunResult result = RunUpdate(context_, *this);
-    exitCode_ = ExitCodeOf(result.outcome);
-    runLog.Finish(exitCode_, ExitCodeMeaning(exitCode_));
+    SetTimer(window_, kLinesTimer, kLinesIntervalMs, nullptr);
+    runThread_.reset(CreateThread(nullptr, 0, RunThread, this, 0, nullptr));
+    if (!runThread_) {
+        const std::string error = WindowsErrorText(GetLastError());
+        runResult_ = {RunOutcome::Failed, 0};
+        Log(error);
+        ShowError(error);
+        OnRunFinished();
+    }
+}
+
+DWORD WINAPI Tw_main::RunThread(void* parameter)
+{
+    auto& self = *static_cast<Tw_main*>(parameter);
+    {
+        const ComApartment com;
+        RunLog runLog(self.context_, GetFileVersion(""));
+        RunViewOnWindowThread view(self.window_, self);
+        try {
+            self.runResult_ = RunUpdate(self.context_, view);
+        } catch (...) {
+            self.runResult_ = {RunOutcome::Failed, 0};
+        }
+        runLog.Finish(ExitCodeOf(self.runResult_.outcome), ExitCodeMeaning(ExitCodeOf(self.runResult_.outcome)));
+    }
+    PostMessageA(self.window_, kRunFinishedMessage, 0, 0);
+    return 0;
+}
+
+void Tw_main::OnRunFinished()
+{
+    if (runThread_) {
+        WaitForSingleObject(runThread_.get(), INFINITE);
+        runThread_.reset();
+    }
+    KillTimer(window_, kLinesTimer);
+    ShowPendingLines();
+    exitCode_ = ExitCodeOf(runResult_.outcome);
     RemovePropA(window_, kRunningProperty);
     running_ = false;
-    FocusOn(result.row);
+    FocusOn(runResult_.row);
 }
 
 // The keyboard focus where the user goes on: the key of a farm's row when the grid is there,
@@ -383,11 +446,14 @@ void Tw_main::ClearLog()
         SendMessageA(Control(IDC_LISTBOX1), LB_INSERTSTRING, 0, reinterpret_cast<LPARAM>(recovery_.c_str()));
 }
 
+// The grid takes no input while a run reads it, and is usable again afterwards where it was.
 void Tw_main::EnableControls(bool enabled)
 {
     Enable(IDC_BTN_START, enabled);
     Enable(IDC_BTN_CLOSE, enabled);
-    if (context_.ReplacePlausi)
+    if (!enabled)
+        gridWasEnabled_ = IsWindowEnabled(Control(IDC_S_GRID)) != FALSE;
+    if (context_.ReplacePlausi || !enabled || gridWasEnabled_)
         Enable(IDC_S_GRID, enabled);
 }
 
@@ -423,7 +489,11 @@ void Tw_main::EnableRestartBox(bool enabled)
 
 void Tw_main::ShowPlainMessage(const std::string& text)
 {
-    MessageBoxA(window_, text.c_str(), LoadText(IDS_APP_TITLE).c_str(), MB_OK);
+    const auto show = [&] { MessageBoxA(window_, text.c_str(), LoadText(IDS_APP_TITLE).c_str(), MB_OK); };
+    if (OnWindowThread())
+        show();
+    else
+        CallOnWindowThread(window_, show);
 }
 
 void Tw_main::FormClose()
@@ -494,6 +564,18 @@ INT_PTR Tw_main::Handle(UINT message, WPARAM wParam, LPARAM lParam)
         return OnSetCursor();
     case WM_COMMAND:
         return OnCommand(LOWORD(wParam), HIWORD(wParam)) ? TRUE : FALSE;
+    case kWindowCallMessage:
+        // What the run logged before the call shows before the call's box or change.
+        ShowPendingLines();
+        HandleWindowCall(lParam);
+        return TRUE;
+    case kRunFinishedMessage:
+        OnRunFinished();
+        return TRUE;
+    case WM_TIMER:
+        if (wParam == kLinesTimer)
+            ShowPendingLines();
+        return TRUE;
     case WM_DESTROY:
         PostQuitMessage(0);
         return TRUE;

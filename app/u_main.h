@@ -10,6 +10,7 @@
 
 #include <windows.h>
 
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -33,11 +34,11 @@ public:
     // Runs until the window is closed; returns the exit code of the last run, or kExitNoRun.
     int RunMessageLoop();
 
-    // The status list.
+    // The status list. Lines of the run's thread wait until the window's thread shows them, a few
+    // times a second and before each of the run's calls into the window.
     void AddLine(const std::string& text) override;
     bool ShowsDebug() const override { return context_.DebugInfo; }
     void ShowPlainMessage(const std::string& text) override;
-    void KeepAlive() override;
     void ShowProgress(const std::string& text) override;
 
 private:
@@ -52,6 +53,10 @@ private:
     void FormShow();
     void FormClose();
     void btn_startClick();
+    static DWORD WINAPI RunThread(void* self);
+    void OnRunFinished();
+    bool OnWindowThread() const;
+    void ShowPendingLines();
     void FocusOn(int row);
     void btn_closeClick();
     void lbl_infoDblClick();
@@ -101,11 +106,20 @@ private:
     GdiObject boldFont_;
     GdiObject headlineFont_;
     bool waitCursor_ = false;
-    // While a run works, messages that other programs send are handled (KeepAlive); none of
-    // them may start, end or re-enable anything.
+    // While a run works on its thread, the window handles every message; none may start, end or
+    // re-enable anything.
     bool running_ = false;
+    KernelHandle runThread_;
+    RunResult runResult_;
+    // The grid's state before a run, which takes every input from it.
+    bool gridWasEnabled_ = false;
     // The progress line, while one stands at the top of the status list.
     std::string progress_;
+    // Lines and the progress line that wait for the window's thread.
+    std::mutex pendingMutex_;
+    std::vector<std::string> pendingLines_;
+    std::string pendingProgress_;
+    bool progressPending_ = false;
     // How the last run ended, for the exit code; none yet counts as cancelled.
     int exitCode_ = kExitNoRun;
     // The line of start-up's recovery of a killed run; empty when there was none.

@@ -1,6 +1,6 @@
 // Drives the real tool from another process: starts it, finds its window, reads controls,
-// clicks buttons and answers message boxes. The tool pumps no messages while a run works, so
-// every read goes through SendMessageTimeout.
+// clicks buttons and answers message boxes. Every read goes through SendMessageTimeout, so that a
+// tool that stops answering fails a test instead of blocking it.
 #pragma once
 
 #include "util/handles.h"

@@ -178,10 +178,8 @@ bool FModifyDataCSV(UpdateContext& context, const std::string& farm, const std::
     const TempFileGuard cleanup{context.TempPath + names::kTempPlain, context.TempPath + names::kTempEdited};
     const std::vector<std::string> files = FFarmDataFiles(context, farm);
     LogDebug(FormatText(IDS_DATA_COUNT, {std::to_string(files.size())}));
-    for (const std::string& file : files) {
-        KeepAlive();
+    for (const std::string& file : files)
         if (ModifyFile(context, farm, file, key, message) == FileOutcome::Stop)
             return false;
-    }
     return true;
 }

@@ -60,12 +60,6 @@ void LogDebug(const std::string& text)
     WriteLog(text, kLogDebug);
 }
 
-void KeepAlive()
-{
-    if (g_sink)
-        g_sink->KeepAlive();
-}
-
 void ShowProgress(const std::string& text)
 {
     if (g_sink)

@@ -12,14 +12,12 @@
 class LogSink {
 public:
     virtual ~LogSink() = default;
-    // Adds the line at the top of the status list and makes it visible at once.
+    // Adds the line at the top of the status list; a window shows it within a fraction of a second.
     virtual void AddLine(const std::string& text) = 0;
     // Whether debug lines are shown.
     virtual bool ShowsDebug() const = 0;
     // A plain modal box with the text and an OK button.
     virtual void ShowPlainMessage(const std::string& text) = 0;
-    // Tells the system that the busy program is alive, without handling user input.
-    virtual void KeepAlive() {}
     // A line at the top of the status list that says where the run is; the next one replaces
     // it, an empty text removes it. It is no status line: neither kept nor written to a file.
     virtual void ShowProgress(const std::string&) {}
@@ -44,9 +42,6 @@ void LogDebug(const std::string& text);
 
 // Shows the text in a plain modal box through the registered sink.
 void ShowPlainMessage(const std::string& text);
-
-// For long steps between status lines: the registered sink shows that the program is alive.
-void KeepAlive();
 
 // Shows (or, with an empty text, removes) the progress line through the registered sink.
 void ShowProgress(const std::string& text);
