@@ -6,6 +6,7 @@
 #include "app/messages.h"
 #include "app/startup.h"
 #include "app/window_calls.h"
+#include "app/window_fit.h"
 #include "resources/resource.h"
 #include "update/errors.h"
 #include "update/u_constants.h"
@@ -17,6 +18,7 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <vector>
 
 namespace {
@@ -27,6 +29,10 @@ constexpr UINT_PTR kLinesTimer = 1;
 constexpr UINT kLinesIntervalMs = 250;
 constexpr UINT kRunFinishedMessage = WM_APP + 2;
 constexpr int kRefusedOuterHeight = 187;
+// What the grid (header and two rows) and the status list (three lines) keep of their height
+// on a small screen, at 96 DPI.
+constexpr int kGridMinHeight = 66;
+constexpr int kListMinHeight = 60;
 constexpr int kDialogPoints = 8;
 constexpr int kHeadlinePoints = 10;
 // Base units of the dialog font (Tahoma 8) at 96 DPI, in which the dialog template is laid out.
@@ -187,28 +193,66 @@ void Tw_main::CaptureLayout()
     clientLayout_ = toLayout(client);
 }
 
-// Fonts, control rectangles and the window's size for the DPI.
+// The work area of the window's monitor.
+RECT Tw_main::WorkArea() const
+{
+    MONITORINFO monitor = {};
+    monitor.cbSize = sizeof(monitor);
+    GetMonitorInfoA(MonitorFromWindow(window_, MONITOR_DEFAULTTONEAREST), &monitor);
+    return monitor.rcWork;
+}
+
+const RECT& Tw_main::LayoutOf(int id) const
+{
+    HWND control = Control(id);
+    return std::find_if(layout_.begin(), layout_.end(), [&](const ControlPlace& place) {
+               return place.control == control;
+           })->layout;
+}
+
+// Fonts, control rectangles and the window's size for the DPI, fitted into the work area.
 void Tw_main::ApplyDpi(int dpi)
 {
-    dpi_ = dpi;
+    RECT outer;
+    RECT client;
+    GetWindowRect(window_, &outer);
+    GetClientRect(window_, &client);
+    const RECT work = WorkArea();
+    const RECT& grid = LayoutOf(IDC_S_GRID);
+    const RECT& list = LayoutOf(IDC_LISTBOX1);
+    const Fit fit = FitToWorkArea({clientLayout_.right, clientLayout_.bottom, grid.bottom, kGridMinHeight,
+                                   list.bottom, kListMinHeight, dpi, (outer.right - outer.left) - client.right,
+                                   (outer.bottom - outer.top) - client.bottom, work.right - work.left,
+                                   work.bottom - work.top});
+    const int scale = fit.scale;
+    dpi_ = scale;
     const auto dialogFont = reinterpret_cast<HFONT>(SendMessageA(window_, WM_GETFONT, 0, 0));
-    font_ = DialogFont(dialogFont, FW_NORMAL, kDialogPoints, dpi);
-    boldFont_ = DialogFont(dialogFont, FW_BOLD, kDialogPoints, dpi);
-    headlineFont_ = DialogFont(dialogFont, FW_BOLD, kHeadlinePoints, dpi);
-    SetClientSize(Scaled(clientLayout_.right, dpi), Scaled(clientLayout_.bottom, dpi));
+    font_ = DialogFont(dialogFont, FW_NORMAL, kDialogPoints, scale);
+    boldFont_ = DialogFont(dialogFont, FW_BOLD, kDialogPoints, scale);
+    headlineFont_ = DialogFont(dialogFont, FW_BOLD, kHeadlinePoints, scale);
+    SetClientSize(Scaled(clientLayout_.right, scale),
+                  Scaled(clientLayout_.bottom - fit.gridCut - fit.listCut, scale));
     for (const ControlPlace& place : layout_) {
-        const RECT& rect = place.layout;
-        SetWindowPos(place.control, nullptr, Scaled(rect.left, dpi), Scaled(rect.top, dpi), Scaled(rect.right, dpi),
-                     Scaled(rect.bottom, dpi), SWP_NOZORDER | SWP_NOACTIVATE);
+        RECT rect = place.layout;
+        // Below the grid everything moves up by what the grid gave, below the list by both.
+        if (place.control == Control(IDC_S_GRID))
+            rect.bottom -= fit.gridCut;
+        else if (rect.top >= grid.top + grid.bottom)
+            rect.top -= fit.gridCut;
+        if (place.control == Control(IDC_LISTBOX1))
+            rect.bottom -= fit.listCut;
+        else if (rect.top >= list.top + list.bottom)
+            rect.top -= fit.listCut;
+        SetWindowPos(place.control, nullptr, Scaled(rect.left, scale), Scaled(rect.top, scale),
+                     Scaled(rect.right, scale), Scaled(rect.bottom, scale), SWP_NOZORDER | SWP_NOACTIVATE);
         SendMessageA(place.control, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), TRUE);
     }
     for (int id : kBoldControls)
         SendMessageA(Control(id), WM_SETFONT, reinterpret_cast<WPARAM>(boldFont_.get()), TRUE);
     SendMessageA(Control(IDC_LBL_INFO), WM_SETFONT, reinterpret_cast<WPARAM>(headlineFont_.get()), TRUE);
-    SendMessageA(Control(IDC_LISTBOX1), LB_SETHORIZONTALEXTENT, Scaled(kListExtent, dpi), 0);
-    Grid().SetDpi(dpi);
+    SendMessageA(Control(IDC_LISTBOX1), LB_SETHORIZONTALEXTENT, Scaled(kListExtent, scale), 0);
+    Grid().SetDpi(scale);
 
-    RECT client;
     GetClientRect(window_, &client);
     const RECT start = ChildRect(window_, Control(IDC_BTN_START));
     const RECT check = ChildRect(window_, Control(IDC_CB_NEUSTART));
@@ -216,6 +260,18 @@ void Tw_main::ApplyDpi(int dpi)
     checkBoxRightOffset_ = client.right - check.left;
     if (refused_)
         ShowRefusedHeight();
+    MoveInto(work);
+}
+
+// Moves the window into the area, its title bar first where it is larger.
+void Tw_main::MoveInto(const RECT& area)
+{
+    RECT outer;
+    GetWindowRect(window_, &outer);
+    const int left = std::max(area.left, std::min(outer.left, area.right - (outer.right - outer.left)));
+    const int top = std::max(area.top, std::min(outer.top, area.bottom - (outer.bottom - outer.top)));
+    if (left != outer.left || top != outer.top)
+        SetWindowPos(window_, nullptr, left, top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 // Keeps the window's centre; the frame's size is whatever Windows draws at the DPI.

@@ -79,6 +79,9 @@ private:
     void OnSize();
     void CaptureLayout();
     void ApplyDpi(int dpi);
+    RECT WorkArea() const;
+    const RECT& LayoutOf(int id) const;
+    void MoveInto(const RECT& area);
     void SetClientSize(int width, int height);
     void OnDpiChanged(int dpi, const RECT& suggested);
     void ShowRefusedHeight();

@@ -1,4 +1,5 @@
 // The real tool under Xvfb, driven from outside its process: start-up as the user sees it.
+#include "app/window_fit.h"
 #include "resources/resource.h"
 #include "demo/gui_driver.h"
 #include "tests/test_support.h"
@@ -292,7 +293,7 @@ TEST_F(WindowTest, TypedKeyReplacesTheCellAndTurnsItLimeGreen)
     EXPECT_EQ(tool_.WaitForExit(), 1602u) << "closed without a run";
 }
 
-TEST_F(WindowTest, At144DpiTheLayoutIsOneAndAHalfTimesAsLarge)
+TEST_F(WindowTest, At144DpiTheLayoutIsOneAndAHalfTimesAsLargeAndAt192ItFitsTheScreen)
 {
     BuildDemo(scratch_.path(), BinFolder());
     struct Seen {
@@ -346,4 +347,61 @@ TEST_F(WindowTest, At144DpiTheLayoutIsOneAndAHalfTimesAsLarge)
     EXPECT_TRUE(isScaled(at144.grid.keyColumn, 250)) << at144.grid.keyColumn;
     EXPECT_TRUE(isScaled(at144.grid.header, 22)) << at144.grid.header;
     EXPECT_TRUE(isScaled(at144.grid.row, 20)) << at144.grid.row;
+
+    // At 192 DPI the layout is wider than this 1280-pixel screen: the window, its title bar and
+    // every control stay inside the work area.
+    const DisplayDpi scale(192);
+    GuiDriver tool;
+    ASSERT_TRUE(tool.Start(demo_.ToolPath()) && tool.WaitVisible());
+    tool.Screenshot(ScreenshotFolder() + "window_192dpi.bmp");
+    RECT work;
+    SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+    const auto inside = [&](const RECT& rect) {
+        return rect.left >= work.left && rect.top >= work.top && rect.right <= work.right && rect.bottom <= work.bottom;
+    };
+    RECT outer;
+    GetWindowRect(tool.MainWindow(), &outer);
+    EXPECT_TRUE(inside(outer)) << outer.left << "," << outer.top << "," << outer.right << "," << outer.bottom;
+    EXPECT_GT(tool.ClientSize().cx, at144.client.cx) << "larger than at 144 DPI still";
+    // The path labels run on under the window's right edge, which cuts them as at every DPI.
+    for (HWND child = GetWindow(tool.MainWindow(), GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        RECT rect;
+        GetWindowRect(child, &rect);
+        IntersectRect(&rect, &rect, &outer);
+        EXPECT_TRUE(inside(rect) && !IsRectEmpty(&rect)) << "control " << GetDlgCtrlID(child);
+    }
+    tool.Click(IDC_BTN_CLOSE);
+    EXPECT_EQ(tool.WaitForExit(), 1602u);
+}
+
+// The grid and the status list give up height before the scale goes down; a layout wider than
+// the screen is drawn smaller.
+TEST(WindowFit, ShrinksHeightFirstThenScale)
+{
+    struct Case {
+        int dpi;
+        int workWidth;
+        int workHeight;
+        Fit expected;
+    };
+    // The main window's layout: 809 x 462, a grid of 125 and a list of 97 pixels.
+    const Case cases[] = {
+        {96, 1280, 1024, {96, 0, 0}},
+        {144, 1280, 1024, {144, 0, 0}},
+        {192, 1280, 1024, {149, 0, 0}},
+        // 768 minus a task bar of 40 pixels: 4 pixels too high at 144 DPI, 3 of the layout.
+        {144, 1366, 728, {144, 3, 0}},
+        // 132 pixels too high, 88 of the layout: the grid gives its 59, the list the rest.
+        {144, 1366, 600, {144, 59, 29}},
+        // Both give all they can, then the scale goes down: 461 pixels for 366 of the layout.
+        {144, 1366, 500, {120, 59, 37}},
+        // Too wide: 1008 pixels for 809 of the layout; then it is low enough.
+        {192, 1024, 700, {119, 0, 0}},
+    };
+    for (const Case& c : cases) {
+        const Fit fit = FitToWorkArea({809, 462, 125, 66, 97, 60, c.dpi, 16, 39, c.workWidth, c.workHeight});
+        EXPECT_EQ(fit.scale, c.expected.scale) << c.dpi << " on " << c.workWidth << " x " << c.workHeight;
+        EXPECT_EQ(fit.gridCut, c.expected.gridCut) << c.dpi << " on " << c.workWidth << " x " << c.workHeight;
+        EXPECT_EQ(fit.listCut, c.expected.listCut) << c.dpi << " on " << c.workWidth << " x " << c.workHeight;
+    }
 }
