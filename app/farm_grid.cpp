@@ -1,5 +1,7 @@
 #include "app/farm_grid.h"
 
+#include "app/grid_accessible.h"
+
 #include "resources/resource.h"
 #include "util/text.h"
 
@@ -20,9 +22,31 @@ constexpr int kResizeGrip = 3;
 constexpr int kMinColumnWidth = 10;
 constexpr COLORREF kEditedColor = RGB(0, 255, 0);
 constexpr COLORREF kLineColor = RGB(192, 192, 192);
+constexpr int kEditedFrame = 1;
 constexpr UINT_PTR kEditorSubclass = 1;
 
 }  // namespace
+
+GridColors ChooseGridColors(bool highContrast)
+{
+    const COLORREF window = GetSysColor(COLOR_WINDOW);
+    const COLORREF text = GetSysColor(COLOR_WINDOWTEXT);
+    if (highContrast)
+        return {window, text, window, text, GetSysColor(COLOR_HIGHLIGHT), GetSysColor(COLOR_HIGHLIGHTTEXT),
+                window, text, GetSysColor(COLOR_GRAYTEXT), text, true};
+    // Black stays readable on the fixed lime green whatever the text colour is.
+    return {window, text, GetSysColor(COLOR_BTNFACE), text, GetSysColor(COLOR_HIGHLIGHT),
+            GetSysColor(COLOR_HIGHLIGHTTEXT), kEditedColor, RGB(0, 0, 0), GetSysColor(COLOR_GRAYTEXT), kLineColor,
+            false};
+}
+
+bool HighContrastOn()
+{
+    HIGHCONTRASTA contrast = {};
+    contrast.cbSize = sizeof(contrast);
+    return SystemParametersInfoA(SPI_GETHIGHCONTRAST, sizeof(contrast), &contrast, 0) &&
+           (contrast.dwFlags & HCF_HIGHCONTRASTON) != 0;
+}
 
 bool FarmGrid::Register(HINSTANCE instance)
 {
@@ -32,8 +56,27 @@ bool FarmGrid::Register(HINSTANCE instance)
 FarmGrid::FarmGrid(HWND window)
     : Window(window),
       rows_(LoadText(IDS_GRID_FARM), LoadText(IDS_GRID_KEY)),
-      linePen_(CreatePen(PS_SOLID, 1, kLineColor))
+      colors_(ChooseGridColors(HighContrastOn())),
+      linePen_(CreatePen(PS_SOLID, 1, colors_.line))
 {
+}
+
+// A theme or colour change: the colours anew, and everything redrawn.
+void FarmGrid::OnColorsChanged()
+{
+    colors_ = ChooseGridColors(HighContrastOn());
+    linePen_ = GdiObject(CreatePen(PS_SOLID, 1, colors_.line));
+    InvalidateRect(window_, nullptr, TRUE);
+}
+
+void FarmGrid::SetFont(HFONT font)
+{
+    font_ = font;
+    LOGFONTA bold = {};
+    if (font && GetObjectA(font, sizeof(bold), &bold)) {
+        bold.lfWeight = FW_BOLD;
+        boldFont_ = GdiObject(CreateFontIndirectA(&bold));
+    }
 }
 
 void FarmGrid::SetDpi(int dpi)
@@ -124,6 +167,53 @@ void FarmGrid::Select(int row)
     else if (currentRow_ >= topRow_ + VisibleRows())
         ScrollTo(currentRow_ - VisibleRows() + 1);
     InvalidateRect(window_, nullptr, TRUE);
+    NotifyKeyCell(EVENT_OBJECT_SELECTION, currentRow_);
+    if (HasFocus())
+        NotifyKeyCell(EVENT_OBJECT_FOCUS, currentRow_);
+}
+
+bool FarmGrid::HasFocus() const
+{
+    HWND focus = GetFocus();
+    return focus && (focus == window_ || focus == editor_);
+}
+
+void FarmGrid::SetKey(int row, const std::string& text)
+{
+    if (row < 1 || row >= rows_.RowCount() || !IsWindowEnabled(window_))
+        return;
+    if (editor_ && editRow_ == row)
+        EndEdit(false);
+    rows_.SetEditedKey(row, text);
+    InvalidateRect(window_, nullptr, TRUE);
+    NotifyKeyCell(EVENT_OBJECT_VALUECHANGE, row);
+}
+
+bool FarmGrid::CellScreenRect(int column, int row, RECT& rect) const
+{
+    if (row != 0 && row >= topRow_ + VisibleRows())
+        return false;
+    if (!CellRect(column, row, rect))
+        return false;
+    MapWindowPoints(window_, nullptr, reinterpret_cast<POINT*>(&rect), 2);
+    return true;
+}
+
+bool FarmGrid::CellAt(POINT screen, int& column, int& row) const
+{
+    ScreenToClient(window_, &screen);
+    RECT client;
+    GetClientRect(window_, &client);
+    if (!PtInRect(&client, screen) || screen.x >= widths_[0] + widths_[1])
+        return false;
+    column = screen.x < widths_[0] ? 0 : 1;
+    row = screen.y < Px(kHeaderHeight) ? 0 : topRow_ + (screen.y - Px(kHeaderHeight)) / Px(kRowHeight);
+    return row < rows_.RowCount();
+}
+
+void FarmGrid::NotifyKeyCell(DWORD event, int row) const
+{
+    NotifyWinEvent(event, window_, OBJID_CLIENT, grid_accessible::CellId(1, row));
 }
 
 void FarmGrid::BeginEdit(const std::string* replacement)
@@ -153,7 +243,10 @@ void FarmGrid::EndEdit(bool keep)
     if (keep) {
         std::string text(static_cast<size_t>(GetWindowTextLengthA(editor)) + 1, '\0');
         text.resize(static_cast<size_t>(GetWindowTextA(editor, text.data(), static_cast<int>(text.size()))));
+        const std::string before = rows_.Cell(1, editRow_);
         rows_.SetEditedKey(editRow_, text);
+        if (rows_.Cell(1, editRow_) != before)
+            NotifyKeyCell(EVENT_OBJECT_VALUECHANGE, editRow_);
     }
     const bool hadFocus = GetFocus() == editor;
     DestroyWindow(editor);
@@ -206,16 +299,17 @@ LRESULT CALLBACK FarmGrid::EditorProc(HWND editor, UINT message, WPARAM wParam, 
 void FarmGrid::PaintCell(HDC dc, const RECT& cell, const std::string& text, bool fixed, int row)
 {
     const bool selected = !fixed && row == currentRow_ && GetFocus() == window_;
-    COLORREF background = GetSysColor(COLOR_WINDOW);
-    COLORREF foreground = GetSysColor(COLOR_WINDOWTEXT);
+    const bool edited = !fixed && rows_.IsEdited(row);
+    COLORREF background = colors_.background;
+    COLORREF foreground = colors_.text;
     if (fixed)
-        background = GetSysColor(COLOR_BTNFACE);
+        background = colors_.fixedBackground, foreground = colors_.fixedText;
     else if (selected)
-        background = GetSysColor(COLOR_HIGHLIGHT), foreground = GetSysColor(COLOR_HIGHLIGHTTEXT);
-    else if (rows_.IsEdited(row))
-        background = kEditedColor;
+        background = colors_.selectedBackground, foreground = colors_.selectedText;
+    else if (edited)
+        background = colors_.editedBackground, foreground = colors_.editedText;
     if (!IsWindowEnabled(window_))
-        foreground = GetSysColor(COLOR_GRAYTEXT);
+        foreground = colors_.disabledText;
 
     SetBkColor(dc, background);
     ExtTextOutA(dc, 0, 0, ETO_OPAQUE, &cell, nullptr, 0, nullptr);
@@ -228,16 +322,24 @@ void FarmGrid::PaintCell(HDC dc, const RECT& cell, const std::string& text, bool
         LineTo(dc, cell.right - 1, cell.bottom - 1);
         LineTo(dc, cell.right - 1, cell.top - 1);
     }
+    const bool marked = edited && colors_.markEdited;
+    if (marked) {
+        RECT frame = {cell.left + Px(kEditedFrame), cell.top + Px(kEditedFrame), cell.right - Px(kEditedFrame) - 1,
+                      cell.bottom - Px(kEditedFrame) - 1};
+        const GdiObject brush(CreateSolidBrush(foreground));
+        FrameRect(dc, &frame, static_cast<HBRUSH>(brush.get()));
+    }
     RECT textRect = {cell.left + Px(kTextPadding), cell.top, cell.right - Px(kTextPadding), cell.bottom};
     SetTextColor(dc, foreground);
     SetBkMode(dc, TRANSPARENT);
+    const SelectedObject font(dc, marked && boldFont_ ? boldFont_.get() : GetCurrentObject(dc, OBJ_FONT));
     DrawTextA(dc, text.c_str(), static_cast<int>(text.size()), &textRect,
               DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX | DT_END_ELLIPSIS);
 }
 
 void FarmGrid::Paint(HDC dc, const RECT& client)
 {
-    SetBkColor(dc, GetSysColor(COLOR_WINDOW));
+    SetBkColor(dc, colors_.background);
     ExtTextOutA(dc, 0, 0, ETO_OPAQUE, &client, nullptr, 0, nullptr);
     const SelectedObject font(dc, font_ ? font_ : GetStockObject(DEFAULT_GUI_FONT));
     const int lastRow = std::min(rows_.RowCount() - 1, topRow_ + VisibleRows());
@@ -409,7 +511,7 @@ LRESULT FarmGrid::Handle(UINT message, WPARAM wParam, LPARAM lParam)
         UpdateScrollBar();
         return 0;
     case WM_SETFONT:
-        font_ = reinterpret_cast<HFONT>(wParam);
+        SetFont(reinterpret_cast<HFONT>(wParam));
         if (LOWORD(lParam))
             InvalidateRect(window_, nullptr, TRUE);
         return 0;
@@ -421,14 +523,25 @@ LRESULT FarmGrid::Handle(UINT message, WPARAM wParam, LPARAM lParam)
         return OnGetText(wParam, lParam);
     case WM_ERASEBKGND:
         return 1;
+    case WM_SYSCOLORCHANGE:
+    case WM_THEMECHANGED:
+        OnColorsChanged();
+        return 0;
     case WM_PAINT:
         OnPaint();
+        return 0;
+    case WM_GETOBJECT:
+        if (static_cast<LONG>(lParam) == OBJID_CLIENT)
+            return grid_accessible::Answer(window_, wParam);
+        break;
+    case WM_SETFOCUS:
+        NotifyKeyCell(EVENT_OBJECT_FOCUS, currentRow_);
+        InvalidateRect(window_, nullptr, TRUE);
         return 0;
     case WM_ENABLE:
         if (!wParam)
             EndEdit(true);
         [[fallthrough]];
-    case WM_SETFOCUS:
     case WM_KILLFOCUS:
         InvalidateRect(window_, nullptr, TRUE);
         return 0;

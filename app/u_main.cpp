@@ -558,9 +558,12 @@ void Tw_main::FormClose()
     context_.UpdatedFarmList.clear();
 }
 
+// Under a high-contrast theme the labels keep the theme's colours.
 INT_PTR Tw_main::OnColorStatic(HWND control, HDC dc)
 {
     const int id = GetDlgCtrlID(control);
+    if (HighContrastOn())
+        return FALSE;
     if (id == IDC_LBL_INFO)
         SetTextColor(dc, kNavy);
     else if (id == IDC_LABEL3 || id == IDC_LBL_DEBUGINFO_AKTIV)
@@ -614,6 +617,12 @@ INT_PTR Tw_main::Handle(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_DPICHANGED:
         OnDpiChanged(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
         return TRUE;
+    case WM_SYSCOLORCHANGE:
+    case WM_THEMECHANGED:
+        // Only top-level windows hear of it; the grid draws with colours of its own choice.
+        SendMessageA(Control(IDC_S_GRID), message, wParam, lParam);
+        InvalidateRect(window_, nullptr, TRUE);
+        return FALSE;
     case WM_CTLCOLORSTATIC:
         return OnColorStatic(reinterpret_cast<HWND>(lParam), reinterpret_cast<HDC>(wParam));
     case WM_SETCURSOR:

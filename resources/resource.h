@@ -37,6 +37,9 @@
 #define IDS_KIND_FIRST             952
 #define IDS_KIND_SUPPLEMENT        953
 #define IDS_KIND_LATER             954
+// What screen readers call the grid, and how they tell an edited key.
+#define IDS_GRID_NAME              955
+#define IDS_GRID_EDITED            956
 
 // Results of the encryption library.
 #define IDS_PBF_WRONG_KEY          1001

@@ -1,4 +1,5 @@
 // The real tool under Xvfb, driven from outside its process: start-up as the user sees it.
+#include "app/farm_grid.h"
 #include "app/window_fit.h"
 #include "resources/resource.h"
 #include "demo/gui_driver.h"
@@ -7,6 +8,8 @@
 #include "util/versions.h"
 
 #include <gtest/gtest.h>
+
+#include <oleacc.h>
 
 namespace {
 
@@ -119,6 +122,42 @@ int TextInkWidth(const std::string& text, int dpi, bool bold)
     TextOutA(memory.get(), 10, 10, text.c_str(), static_cast<int>(text.size()));
     return InkSpan(area.right, area.bottom,
                    [&](int x, int y) { return GetPixel(memory.get(), x, y) != RGB(255, 255, 255); });
+}
+
+// What an MSAA client reads of an object: a text property of the object itself or of a child.
+template <typename Getter>
+std::string AccText(IAccessible* object, Getter getter, long child = CHILDID_SELF)
+{
+    VARIANT id = {};
+    id.vt = VT_I4;
+    id.lVal = child;
+    BSTR text = nullptr;
+    if ((object->*getter)(id, &text) != S_OK || !text)
+        return "<none>";
+    char buffer[512] = {};
+    WideCharToMultiByte(1252, 0, text, -1, buffer, sizeof(buffer) - 1, nullptr, nullptr);
+    SysFreeString(text);
+    return buffer;
+}
+
+ComPtr<IAccessible> AccessibleOf(HWND window)
+{
+    ComPtr<IAccessible> object;
+    AccessibleObjectFromWindow(window, static_cast<DWORD>(OBJID_CLIENT), IID_IAccessible,
+                               reinterpret_cast<void**>(object.put()));
+    return object;
+}
+
+ComPtr<IAccessible> ChildOf(IAccessible* parent, long child)
+{
+    VARIANT id = {};
+    id.vt = VT_I4;
+    id.lVal = child;
+    ComPtr<IDispatch> dispatch;
+    ComPtr<IAccessible> object;
+    if (parent->get_accChild(id, dispatch.put()) == S_OK && dispatch)
+        dispatch.As(object);
+    return object;
 }
 
 class WindowTest : public testing::Test {
@@ -291,6 +330,204 @@ TEST_F(WindowTest, TypedKeyReplacesTheCellAndTurnsItLimeGreen)
 
     tool_.Click(IDC_BTN_CLOSE);
     EXPECT_EQ(tool_.WaitForExit(), 1602u) << "closed without a run";
+}
+
+// A screen reader's view of the real window: the grid as a table of named rows whose key cells
+// carry the keys, and every button and the check box by name.
+TEST_F(WindowTest, ScreenReaderReadsTheGridAndTheControls)
+{
+    demo_.Register();
+    demo_.AddFarm({"BNR276001", "4711_1_1", "geheim", "Antrag 2026 Gr\xFCnland"}, "data");
+    demo_.AddFarm({"BNR276001", "4712_1_Z", "", "Erg\xE4nzung"}, "data");
+    demo_.ShipFile("KATALOGE4UPDATE.CSV", "key=\"D40X0U2T2C20L1R1\"; value=\"1\"; enabled=\"1\"\r\n");
+    Start();
+    ASSERT_TRUE(tool_.WaitVisible());
+    const ComPtr<IAccessible> table = AccessibleOf(tool_.Control(IDC_S_GRID));
+    ASSERT_TRUE(table);
+    EXPECT_EQ(AccText(table.get(), &IAccessible::get_accName), "Eingabe Schl\xFCssel");
+    long rows = 0;
+    ASSERT_EQ(table->get_accChildCount(&rows), S_OK);
+    ASSERT_EQ(rows, 3);
+    const std::vector<std::pair<std::string, std::string>> expected = {
+        {"Betriebsnummer", "<none>"},
+        {"BNR276001_4711_1_1|Antrag 2026 Gr\xFCnland|Erstantrag", "geheim"},
+        {"BNR276001_4712_1_Z|Erg\xE4nzung|Erg\xE4nzungsbewilligung", "<none>"}};
+    for (long row = 0; row < rows; ++row) {
+        const ComPtr<IAccessible> rowObject = ChildOf(table.get(), row + 1);
+        ASSERT_TRUE(rowObject) << row;
+        EXPECT_EQ(AccText(rowObject.get(), &IAccessible::get_accName), expected[row].first);
+        const ComPtr<IAccessible> key = ChildOf(rowObject.get(), 2);
+        ASSERT_TRUE(key) << row;
+        EXPECT_EQ(AccText(key.get(), &IAccessible::get_accName), "Schl\xFCssel");
+        EXPECT_EQ(AccText(key.get(), &IAccessible::get_accValue), expected[row].second);
+        VARIANT self = {};
+        self.vt = VT_I4;
+        VARIANT role = {};
+        key->get_accRole(self, &role);
+        EXPECT_EQ(role.lVal, row == 0 ? ROLE_SYSTEM_COLUMNHEADER : ROLE_SYSTEM_CELL);
+    }
+    for (const auto& [id, name] : std::vector<std::pair<int, std::string>>{
+             {IDC_BTN_START, "Start"}, {IDC_BTN_CLOSE, "Beenden"}, {IDC_CB_NEUSTART, "Kolvano starten"}}) {
+        const ComPtr<IAccessible> control = AccessibleOf(tool_.Control(id));
+        ASSERT_TRUE(control) << name;
+        EXPECT_EQ(AccText(control.get(), &IAccessible::get_accName), name);
+    }
+    // Windows names a list after the static text just before it; Wine's objects answer nothing.
+    EXPECT_EQ(GetWindow(tool_.Control(IDC_LISTBOX1), GW_HWNDPREV), tool_.Control(IDC_LABEL5));
+    EXPECT_EQ(GetWindow(tool_.Control(IDC_S_GRID), GW_HWNDPREV), tool_.Control(IDC_LABEL4));
+    tool_.Click(IDC_BTN_CLOSE);
+    EXPECT_EQ(tool_.WaitForExit(), 1602u);
+}
+
+// A grid with three farms in a window of this process, placed as the tool places it at 96 DPI.
+class HostedGrid {
+public:
+    HostedGrid()
+    {
+        FarmGrid::Register(GetModuleHandleA(nullptr));
+        host_.reset(CreateWindowExA(0, "STATIC", "", WS_POPUP | WS_VISIBLE, 10, 10, 800, 200, nullptr, nullptr,
+                                    nullptr, nullptr));
+        grid_ = CreateWindowExA(0, FarmGrid::kClassName, "", WS_CHILD | WS_VISIBLE | WS_VSCROLL, 0, 0, 780, 180,
+                                host_.get(), nullptr, nullptr, nullptr);
+        SendMessageA(grid_, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)), FALSE);
+        GridRows& rows = this->rows();
+        for (int row = 1; row <= 3; ++row) {
+            if (row >= rows.RowCount())
+                rows.AddRow();
+            rows.SetCell(0, row, "BNR27600" + std::to_string(row));
+            rows.SetCell(1, row, "key" + std::to_string(row));
+        }
+        FarmGrid::From(grid_)->Refresh();
+    }
+    HWND grid() const { return grid_; }
+    GridRows& rows() const { return FarmGrid::From(grid_)->Rows(); }
+
+private:
+    UniqueWindow host_;
+    HWND grid_ = nullptr;
+};
+
+std::vector<std::pair<HWND, long>> g_focusEvents;
+
+void CALLBACK OnFocusEvent(HWINEVENTHOOK, DWORD, HWND window, LONG object, LONG child, DWORD, DWORD)
+{
+    if (object == OBJID_CLIENT)
+        g_focusEvents.emplace_back(window, child);
+}
+
+// Events reach a hook under Wine only inside the grid's process: the grid lives in the test here.
+TEST(GridAccessibility, DownKeyMovesTheFocusEventToTheNextKeyCell)
+{
+    const HostedGrid hosted;
+    HWND grid = hosted.grid();
+    ASSERT_NE(grid, nullptr);
+    GridRows& rows = hosted.rows();
+    const HWINEVENTHOOK hook = SetWinEventHook(EVENT_OBJECT_FOCUS, EVENT_OBJECT_FOCUS, nullptr, OnFocusEvent,
+                                               GetCurrentProcessId(), 0, WINEVENT_OUTOFCONTEXT);
+    ASSERT_NE(hook, nullptr);
+    const auto pump = [] {
+        MSG message;
+        for (int i = 0; i < 10; ++i, Sleep(20))
+            while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE))
+                DispatchMessageA(&message);
+    };
+    SetFocus(grid);
+    pump();
+    g_focusEvents.clear();
+    SendMessageA(grid, WM_KEYDOWN, VK_DOWN, 0);
+    pump();
+    UnhookWinEvent(hook);
+    ASSERT_FALSE(g_focusEvents.empty());
+    for (const auto& [window, child] : g_focusEvents) {
+        ComPtr<IAccessible> object;
+        VARIANT id = {};
+        ASSERT_EQ(AccessibleObjectFromEvent(window, static_cast<DWORD>(OBJID_CLIENT), static_cast<DWORD>(child),
+                                            object.put(), &id),
+                  S_OK);
+        EXPECT_EQ(AccText(object.get(), &IAccessible::get_accName, id.lVal), "Schl\xFCssel");
+        EXPECT_EQ(AccText(object.get(), &IAccessible::get_accValue, id.lVal), "key2");
+        VARIANT state = {};
+        object->get_accState(id, &state);
+        EXPECT_TRUE(state.lVal & STATE_SYSTEM_FOCUSED);
+    }
+    // The key of the new row is read on, and typed over, from the keyboard alone.
+    SendMessageA(grid, WM_CHAR, 'n', 0);
+    SendMessageA(GetFocus(), WM_KEYDOWN, VK_RETURN, 0);
+    EXPECT_EQ(rows.Cell(1, 2), "n");
+    EXPECT_TRUE(rows.IsEdited(2));
+}
+
+// Other system colours, as a high-contrast theme sets them, for as long as the object lives.
+class SystemColors {
+public:
+    SystemColors(std::vector<int> elements, std::vector<COLORREF> colors) : elements_(std::move(elements))
+    {
+        for (int element : elements_)
+            saved_.push_back(GetSysColor(element));
+        SetSysColors(static_cast<int>(elements_.size()), elements_.data(), colors.data());
+    }
+    ~SystemColors() { SetSysColors(static_cast<int>(elements_.size()), elements_.data(), saved_.data()); }
+    SystemColors(const SystemColors&) = delete;
+    SystemColors& operator=(const SystemColors&) = delete;
+
+private:
+    std::vector<int> elements_;
+    std::vector<COLORREF> saved_;
+};
+
+// Wine cannot switch a high-contrast theme on, and other processes do not see changed system
+// colours; a dark set of them in this process shows that the grid takes its colours from the
+// system at once when they change.
+TEST(GridColorsTest, GridRedrawsInNewSystemColours)
+{
+    const HostedGrid hosted;
+    HWND grid = hosted.grid();
+    hosted.rows().SetEditedKey(3, "neu");
+    UpdateWindow(grid);
+    ASSERT_TRUE(WaitUntil(2000, [&] { return PixelAt(grid, 745, 66) == RGB(0, 255, 0); })) << "the edited key";
+    ASSERT_EQ(PixelAt(grid, 745, 46), GetSysColor(COLOR_WINDOW));
+    {
+        const SystemColors dark({COLOR_WINDOW, COLOR_WINDOWTEXT, COLOR_BTNFACE, COLOR_BTNTEXT},
+                                {RGB(0, 0, 0), RGB(255, 255, 255), RGB(0, 0, 64), RGB(255, 255, 0)});
+        ASSERT_EQ(GetSysColor(COLOR_WINDOW), RGB(0, 0, 0));
+        SendMessageA(grid, WM_SYSCOLORCHANGE, 0, 0);
+        UpdateWindow(grid);
+        // The X server shows what was drawn a moment later.
+        EXPECT_TRUE(WaitUntil(2000, [&] { return PixelAt(grid, 745, 46) == RGB(0, 0, 0); }))
+            << "the key cell takes the new window colour";
+        SaveScreenshot(ScreenshotFolder() + "grid_dark_system_colours.bmp");
+        const ClientPixels pixels(grid);
+        EXPECT_EQ(pixels.At(200, 50), RGB(0, 0, 64)) << "the label cell takes the new face colour";
+        int white = 0;
+        for (int x = 500; x < 700; ++x)
+            for (int y = 42; y < 62; ++y)
+                white += pixels.At(x, y) == RGB(255, 255, 255);
+        EXPECT_GT(white, 20) << "the key is written in the new text colour";
+    }
+    SendMessageA(grid, WM_SYSCOLORCHANGE, 0, 0);
+    UpdateWindow(grid);
+    EXPECT_TRUE(WaitUntil(2000, [&] { return PixelAt(grid, 745, 46) == GetSysColor(COLOR_WINDOW); }));
+}
+
+// Under a high-contrast theme the grid uses only the theme's colours, and an edited key is
+// marked by more than a colour.
+TEST(GridColorsTest, HighContrastUsesOnlyTheThemesColours)
+{
+    const GridColors normal = ChooseGridColors(false);
+    EXPECT_EQ(normal.editedBackground, RGB(0, 255, 0));
+    EXPECT_FALSE(normal.markEdited);
+
+    const GridColors contrast = ChooseGridColors(true);
+    const std::vector<COLORREF> theme = {GetSysColor(COLOR_WINDOW), GetSysColor(COLOR_WINDOWTEXT),
+                                         GetSysColor(COLOR_HIGHLIGHT), GetSysColor(COLOR_HIGHLIGHTTEXT),
+                                         GetSysColor(COLOR_GRAYTEXT)};
+    for (COLORREF color : {contrast.background, contrast.text, contrast.fixedBackground, contrast.fixedText,
+                           contrast.selectedBackground, contrast.selectedText, contrast.editedBackground,
+                           contrast.editedText, contrast.disabledText, contrast.line})
+        EXPECT_NE(std::find(theme.begin(), theme.end(), color), theme.end()) << std::hex << color;
+    EXPECT_TRUE(contrast.markEdited);
+    EXPECT_EQ(contrast.editedBackground, contrast.background) << "an edited key is not told by colour";
+    EXPECT_EQ(contrast.line, contrast.text) << "grid lines in the text colour stay visible";
 }
 
 TEST_F(WindowTest, At144DpiTheLayoutIsOneAndAHalfTimesAsLargeAndAt192ItFitsTheScreen)

@@ -85,6 +85,7 @@ using FileHandle = UniqueHandle<MinusOneInvalidTraits<CloseHandle>>;
 using KernelHandle = UniqueHandle<NullInvalidTraits<HANDLE, CloseHandle>>;
 using Module = UniqueHandle<NullInvalidTraits<HMODULE, FreeLibrary>>;
 using GdiObject = UniqueHandle<NullInvalidTraits<HGDIOBJ, DeleteObject>>;
+using UniqueWindow = UniqueHandle<NullInvalidTraits<HWND, DestroyWindow>>;
 
 // A memory device context from CreateCompatibleDC.
 using MemoryDc = UniqueHandle<NullInvalidTraits<HDC, DeleteDC>>;
