@@ -89,6 +89,9 @@ public:
     // Waits for the process to end; its exit code, or nothing on time-out.
     std::optional<DWORD> WaitForExit(DWORD timeoutMs = 10000);
 
+    // The tool's process, also after it ended.
+    HANDLE Process() const { return process_.get(); }
+
 private:
     HWND FindTopLevel(const char* className);
 

@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# A window run and a quiet run of the tool over the same demo installation at scale, under Wine:
+#   bash scripts/scale.sh [farms] [KB per data file]
+# Defaults: 1000 farms of 256 KB. The installation is made anew before each run.
+set -euo pipefail
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${BUILD_DIR:-$root/build}
+farms=${1:-1000}
+size=${2:-256}
+
+bash "$root/scripts/install-deps.sh"
+cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" -DCMAKE_BUILD_TYPE=Debug
+cmake --build "$build" -j"$(nproc)" --target make_demo scale_bench
+
+source "$root/scripts/wine-env.sh"
+wine_session "$build"
+
+demo='C:\kv-scale'
+tool="$demo"'\Update\Kolvano-UpdateTool.exe'
+for mode in window quiet; do
+    wine "$build/bin/make_demo.exe" "$demo" "$farms" "$size" >/dev/null </dev/null
+    wine "$build/bin/scale_bench.exe" "$mode" "$tool" </dev/null
+done
