@@ -374,3 +374,24 @@ PBFDEC_API int __cdecl FileEncryptA(const char* source, const char* target, cons
         return PBF_UNKNOWN;
     return Encrypt(source, target, key);
 }
+
+#if defined(__GLIBCXX__)
+namespace __gnu_cxx {
+void __freeres() noexcept;
+}
+#endif
+
+// GCC's C++ runtime, linked in statically, allocates a reserve for exceptions when the library is
+// loaded and never frees it: each release would leave about 4 KB behind, 12 MB in a run over a
+// thousand farms. On a release (not at process end) it is handed back.
+BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID reserved)
+{
+#if defined(__GLIBCXX__)
+    if (reason == DLL_PROCESS_DETACH && !reserved)
+        __gnu_cxx::__freeres();
+#else
+    (void)reason;
+    (void)reserved;
+#endif
+    return TRUE;
+}
