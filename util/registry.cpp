@@ -10,6 +10,14 @@ RegKey OpenUserKey(const std::string& path)
     return key;
 }
 
+RegKey OpenSubkey(const RegKey& parent, const std::string& name)
+{
+    RegKey key;
+    if (!parent || RegOpenKeyExA(parent.get(), name.c_str(), 0, KEY_ALL_ACCESS, key.put()) != ERROR_SUCCESS)
+        key.reset();
+    return key;
+}
+
 bool UserKeyExists(const std::string& path)
 {
     return static_cast<bool>(OpenUserKey(path));
@@ -17,16 +25,21 @@ bool UserKeyExists(const std::string& path)
 
 ValueRead ReadStringValue(const RegKey& key, const std::string& name, std::string& value)
 {
+    if (!key)
+        return ValueRead::Missing;
+    // Most values fit the first buffer and cost one call; longer ones are read again at their size.
     DWORD type = 0;
-    DWORD size = 0;
-    if (!key || RegQueryValueExA(key.get(), name.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS)
+    std::string data(256, '\0');
+    auto size = static_cast<DWORD>(data.size());
+    LONG result = RegQueryValueExA(key.get(), name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(data.data()), &size);
+    if (result == ERROR_MORE_DATA) {
+        data.assign(size, '\0');
+        result = RegQueryValueExA(key.get(), name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(data.data()), &size);
+    }
+    if (result != ERROR_SUCCESS)
         return ValueRead::Missing;
     if (type != REG_SZ && type != REG_EXPAND_SZ)
         return ValueRead::WrongType;
-    std::string data(size, '\0');
-    if (size > 0 && RegQueryValueExA(key.get(), name.c_str(), nullptr, &type,
-                                     reinterpret_cast<BYTE*>(data.data()), &size) != ERROR_SUCCESS)
-        return ValueRead::Missing;
     // The stored data may or may not include its terminating NUL.
     data.resize(std::min<size_t>(size, data.find('\0')));
     value = data;

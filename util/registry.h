@@ -11,6 +11,9 @@ enum class ValueRead { Ok, Missing, WrongType };
 // The key below HKEY_CURRENT_USER, or an empty owner when it does not exist.
 RegKey OpenUserKey(const std::string& path);
 
+// A direct subkey of an open key, or an empty owner.
+RegKey OpenSubkey(const RegKey& parent, const std::string& name);
+
 bool UserKeyExists(const std::string& path);
 
 // A string value (REG_SZ or REG_EXPAND_SZ, not expanded). WrongType for any other type.
