@@ -204,11 +204,8 @@ public:
     HRESULT STDMETHODCALLTYPE accSelect(long flags, VARIANT child) override
     {
         int row = 0;
-        int column = 0;
-        if (!Resolve(child, row, column))
-            return E_INVALIDARG;
-        if (column != 1 || row < 1)
-            return DISP_E_MEMBERNOTFOUND;
+        if (const HRESULT result = ResolveKeyCell(child, row); result != S_OK)
+            return result;
         if (flags & SELFLAG_TAKEFOCUS)
             SetFocus(grid_);
         if (flags & (SELFLAG_TAKESELECTION | SELFLAG_TAKEFOCUS))
@@ -261,11 +258,8 @@ public:
     HRESULT STDMETHODCALLTYPE put_accValue(VARIANT child, BSTR value) override
     {
         int row = 0;
-        int column = 0;
-        if (!Resolve(child, row, column))
-            return E_INVALIDARG;
-        if (column != 1 || row < 1)
-            return DISP_E_MEMBERNOTFOUND;
+        if (const HRESULT result = ResolveKeyCell(child, row); result != S_OK)
+            return result;
         Grid()->SetKey(row, FromBstr(value));
         return S_OK;
     }
@@ -297,6 +291,15 @@ private:
             return false;
         }
         return row >= 0 && row < grid->Rows().RowCount();
+    }
+
+    // The row of a farm's key cell; only those can be selected and set.
+    HRESULT ResolveKeyCell(const VARIANT& child, int& row) const
+    {
+        int column = 0;
+        if (!Resolve(child, row, column))
+            return E_INVALIDARG;
+        return column == 1 && row >= 1 ? S_OK : DISP_E_MEMBERNOTFOUND;
     }
 
     template <typename Read>
