@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # A window run and a quiet run of the tool over the same demo installation at scale, under Wine:
 #   bash scripts/scale.sh [farms] [KB per data file]
-# Defaults: 1000 farms of 256 KB. The installation is made anew before each run.
+# Defaults: 1000 farms of 256 KB. The installation is made anew before each run, in a Wine prefix
+# of its own in memory (/dev/shm where there is one): on a shared machine the disk's delays vary
+# more than the difference between the two runs.
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -14,11 +16,14 @@ cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake
 cmake --build "$build" -j"$(nproc)" --target make_demo scale_bench
 
 source "$root/scripts/wine-env.sh"
-wine_session "$build"
+place=$build/scale
+[ -d /dev/shm ] && place=$(mktemp -d /dev/shm/kv-scale.XXXXXX)
+wine_session "$place"
+trap 'wine_stop; xvfb_stop; rm -rf "$place"' EXIT
 
 demo='C:\kv-scale'
 tool="$demo"'\Update\Kolvano-UpdateTool.exe'
-for mode in window quiet; do
+for mode in ${MODES:-window quiet}; do
     wine "$build/bin/make_demo.exe" "$demo" "$farms" "$size" >/dev/null </dev/null
     wine "$build/bin/scale_bench.exe" "$mode" "$tool" </dev/null
 done
