@@ -17,6 +17,24 @@ namespace {
 constexpr long kCellBase = 0x10000;
 constexpr int kTable = -1;
 
+// oleacc.dll is not among the libraries Windows always takes from the system folder: imported,
+// a copy of that name beside the tool (in Downloads, say) would be loaded. It is taken from the
+// system folder when a screen reader asks.
+class Oleacc {
+public:
+    Oleacc() : module_(LoadLibraryExA("oleacc.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32)) {}
+
+    template <typename Function>
+    Function Get(const char* name) const
+    {
+        return module_ ? reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module_.get(), name)))
+                       : nullptr;
+    }
+
+private:
+    Module module_;
+};
+
 // A BSTR of a code page 1252 text.
 BSTR ToBstr(const std::string& text)
 {
@@ -88,9 +106,13 @@ public:
     {
         if (!Grid())
             return CO_E_OBJNOTCONNECTED;
-        if (row_ == kTable)
-            return AccessibleObjectFromWindow(grid_, static_cast<DWORD>(OBJID_WINDOW), IID_IDispatch,
-                                              reinterpret_cast<void**>(parent));
+        if (row_ == kTable) {
+            const Oleacc oleacc;
+            const auto fromWindow = oleacc.Get<decltype(&AccessibleObjectFromWindow)>("AccessibleObjectFromWindow");
+            return fromWindow ? fromWindow(grid_, static_cast<DWORD>(OBJID_WINDOW), IID_IDispatch,
+                                           reinterpret_cast<void**>(parent))
+                              : E_FAIL;
+        }
         *parent = Make(grid_, column_ < 0 ? kTable : row_, -1);
         return S_OK;
     }
@@ -351,10 +373,14 @@ long CellId(int column, int row)
 
 LRESULT Answer(HWND grid, WPARAM flags)
 {
+    const Oleacc oleacc;
+    const auto fromObject = oleacc.Get<decltype(&LresultFromObject)>("LresultFromObject");
+    if (!fromObject)
+        return 0;
     ComPtr<IAccessible> table;
     *table.put() = Element::Make(grid, kTable, -1);
     // The result holds a reference of its own.
-    return LresultFromObject(IID_IAccessible, flags, table.get());
+    return fromObject(IID_IAccessible, flags, table.get());
 }
 
 }  // namespace grid_accessible
