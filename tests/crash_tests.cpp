@@ -115,7 +115,9 @@ TEST_F(KillTest, KilledAnywhereTheNextStartLeavesTheOldOrTheNewInstallation)
     std::printf("a whole run writes %zu journal lines\n", lines);
     ASSERT_GT(lines, 20u);
 
-    constexpr size_t kKills = 20;
+    // One kill about every four journal lines: every phase is hit, and the test command stays well
+    // within its time on a loaded machine.
+    constexpr size_t kKills = 14;
     int oldStates = 0;
     int newStates = 0;
     for (size_t kill = 0; kill < kKills; ++kill) {
