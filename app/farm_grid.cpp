@@ -104,6 +104,11 @@ int FarmGrid::VisibleRows() const
     return std::max(1, static_cast<int>((client.bottom - Px(kHeaderHeight)) / Px(kRowHeight)));
 }
 
+int FarmGrid::RowAt(int y) const
+{
+    return topRow_ + (y - Px(kHeaderHeight)) / Px(kRowHeight);
+}
+
 int FarmGrid::RowTop(int row) const
 {
     return row == 0 ? 0 : Px(kHeaderHeight) + (row - topRow_) * Px(kRowHeight);
@@ -207,7 +212,7 @@ bool FarmGrid::CellAt(POINT screen, int& column, int& row) const
     if (!PtInRect(&client, screen) || screen.x >= widths_[0] + widths_[1])
         return false;
     column = screen.x < widths_[0] ? 0 : 1;
-    row = screen.y < Px(kHeaderHeight) ? 0 : topRow_ + (screen.y - Px(kHeaderHeight)) / Px(kRowHeight);
+    row = screen.y < Px(kHeaderHeight) ? 0 : RowAt(screen.y);
     return row < rows_.RowCount();
 }
 
@@ -427,7 +432,7 @@ void FarmGrid::OnButtonDown(int x, int y, bool doubleClick)
             SetCapture(window_);
         return;
     }
-    const int row = topRow_ + (y - Px(kHeaderHeight)) / Px(kRowHeight);
+    const int row = RowAt(y);
     if (row >= rows_.RowCount())
         return;
     const bool again = row == currentRow_;

@@ -75,6 +75,8 @@ private:
     void SetFont(HFONT font);
     int VisibleRows() const;
     int RowTop(int row) const;
+    // The data row at a height below the header, counted while scrolled.
+    int RowAt(int y) const;
     // A length of the 96-DPI layout at the grid's DPI.
     int Px(int length) const { return Scaled(length, dpi_); }
     bool CellRect(int column, int row, RECT& rect) const;

@@ -17,23 +17,8 @@ namespace {
 constexpr long kCellBase = 0x10000;
 constexpr int kTable = -1;
 
-// oleacc.dll is not among the libraries Windows always takes from the system folder: imported,
-// a copy of that name beside the tool (in Downloads, say) would be loaded. It is taken from the
-// system folder when a screen reader asks.
-class Oleacc {
-public:
-    Oleacc() : module_(LoadLibraryExA("oleacc.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32)) {}
-
-    template <typename Function>
-    Function Get(const char* name) const
-    {
-        return module_ ? reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module_.get(), name)))
-                       : nullptr;
-    }
-
-private:
-    Module module_;
-};
+// oleacc.dll is no KnownDLL: it is loaded from the system folder when a screen reader asks.
+constexpr char kOleacc[] = "oleacc.dll";
 
 // A BSTR of a code page 1252 text.
 BSTR ToBstr(const std::string& text)
@@ -107,7 +92,7 @@ public:
         if (!Grid())
             return CO_E_OBJNOTCONNECTED;
         if (row_ == kTable) {
-            const Oleacc oleacc;
+            const SystemLibrary oleacc(kOleacc);
             const auto fromWindow = oleacc.Get<decltype(&AccessibleObjectFromWindow)>("AccessibleObjectFromWindow");
             return fromWindow ? fromWindow(grid_, static_cast<DWORD>(OBJID_WINDOW), IID_IDispatch,
                                            reinterpret_cast<void**>(parent))
@@ -373,7 +358,7 @@ long CellId(int column, int row)
 
 LRESULT Answer(HWND grid, WPARAM flags)
 {
-    const Oleacc oleacc;
+    const SystemLibrary oleacc(kOleacc);
     const auto fromObject = oleacc.Get<decltype(&LresultFromObject)>("LresultFromObject");
     if (!fromObject)
         return 0;

@@ -415,7 +415,8 @@ DWORD WINAPI Tw_main::RunThread(void* parameter)
         } catch (...) {
             self.runResult_ = {RunOutcome::Failed, 0};
         }
-        runLog.Finish(ExitCodeOf(self.runResult_.outcome), ExitCodeMeaning(ExitCodeOf(self.runResult_.outcome)));
+        const int exitCode = ExitCodeOf(self.runResult_.outcome);
+        runLog.Finish(exitCode, ExitCodeMeaning(exitCode));
     }
     PostMessageA(self.window_, kRunFinishedMessage, 0, 0);
     return 0;

@@ -8,7 +8,7 @@ namespace {
 template <typename Function>
 Function User32Function(const char* name)
 {
-    return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("user32.dll"), name)));
+    return ProcAddress<Function>(GetModuleHandleA("user32.dll"), name);
 }
 
 }  // namespace

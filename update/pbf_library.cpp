@@ -91,9 +91,7 @@ bool PbfLibrary::Load(const std::string& updatePath)
 
 PbfFileFunction PbfLibrary::Find(const char* name) const
 {
-    if (!module_)
-        return nullptr;
-    return reinterpret_cast<PbfFileFunction>(reinterpret_cast<void*>(GetProcAddress(module_.get(), name)));
+    return ProcAddress<PbfFileFunction>(module_.get(), name);
 }
 
 bool PbfLibrary::Release()

@@ -87,6 +87,29 @@ using Module = UniqueHandle<NullInvalidTraits<HMODULE, FreeLibrary>>;
 using GdiObject = UniqueHandle<NullInvalidTraits<HGDIOBJ, DeleteObject>>;
 using UniqueWindow = UniqueHandle<NullInvalidTraits<HWND, DestroyWindow>>;
 
+// A function of a loaded library by its name, as the type it has; null when either is missing.
+template <typename Function>
+Function ProcAddress(HMODULE module, const char* name)
+{
+    return module ? reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name))) : nullptr;
+}
+
+// A library that is no KnownDLL, loaded from the system folder alone: imported statically,
+// Windows would take a copy of that name planted beside the tool (in Downloads, say).
+class SystemLibrary {
+public:
+    explicit SystemLibrary(const char* name) : module_(LoadLibraryExA(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32)) {}
+
+    template <typename Function>
+    Function Get(const char* name) const
+    {
+        return ProcAddress<Function>(module_.get(), name);
+    }
+
+private:
+    Module module_;
+};
+
 // A memory device context from CreateCompatibleDC.
 using MemoryDc = UniqueHandle<NullInvalidTraits<HDC, DeleteDC>>;
 

@@ -37,17 +37,15 @@ std::int32_t ToVersionNumber(const std::string& text)
 
 namespace {
 
-// version.dll is no KnownDLL: imported statically, Windows would take a copy planted beside the
-// tool. It is loaded from the system folder alone.
+// version.dll is no KnownDLL, so it is loaded from the system folder alone.
 class VersionApi {
 public:
-    VersionApi() : module_(LoadLibraryExA("version.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32))
+    VersionApi()
+        : library_("version.dll"),
+          infoSize_(library_.Get<decltype(&GetFileVersionInfoSizeA)>("GetFileVersionInfoSizeA")),
+          info_(library_.Get<decltype(&GetFileVersionInfoA)>("GetFileVersionInfoA")),
+          query_(library_.Get<decltype(&VerQueryValueA)>("VerQueryValueA"))
     {
-        if (module_) {
-            Bind(infoSize_, "GetFileVersionInfoSizeA");
-            Bind(info_, "GetFileVersionInfoA");
-            Bind(query_, "VerQueryValueA");
-        }
     }
 
     // The fixed file info of path's version resource; false when it has none.
@@ -72,16 +70,10 @@ public:
     }
 
 private:
-    template <typename Function>
-    void Bind(Function& function, const char* name)
-    {
-        function = reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module_.get(), name)));
-    }
-
-    Module module_;
-    decltype(&GetFileVersionInfoSizeA) infoSize_ = nullptr;
-    decltype(&GetFileVersionInfoA) info_ = nullptr;
-    decltype(&VerQueryValueA) query_ = nullptr;
+    SystemLibrary library_;
+    decltype(&GetFileVersionInfoSizeA) infoSize_;
+    decltype(&GetFileVersionInfoA) info_;
+    decltype(&VerQueryValueA) query_;
 };
 
 }  // namespace
