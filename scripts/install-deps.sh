@@ -25,6 +25,21 @@ done
 if [ ${#missing[@]} -gt 0 ]; then
     echo "Installing: ${missing[*]}"
     export DEBIAN_FRONTEND=noninteractive
-    apt-get update
-    apt-get install -y --no-install-recommends "${missing[@]}"
+    if ! { apt-get update && apt-get install -y --no-install-recommends "${missing[@]}"; }; then
+        # A mirror in mid-sync can serve one architecture's security index short; Wine's
+        # i386 half then cannot match its amd64 libraries. Fall back to the release itself.
+        echo "Retrying from the release archive alone (without the security index)"
+        sources=$(mktemp -d)
+        trap 'rm -rf "$sources"' EXIT
+        cat > "$sources/release.sources" <<'SOURCES'
+Types: deb
+URIs: http://deb.debian.org/debian
+Suites: bookworm bookworm-updates
+Components: main
+Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
+SOURCES
+        apt_release=(-o Dir::Etc::SourceParts="$sources" -o Dir::Etc::SourceList=/dev/null)
+        apt-get "${apt_release[@]}" update
+        apt-get "${apt_release[@]}" install -y --no-install-recommends "${missing[@]}"
+    fi
 fi
