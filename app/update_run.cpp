@@ -106,6 +106,9 @@ private:
         failure_ = RunOutcome::ProgramRunning;
         if (const std::string problem = FRunningProgramsProblem(context_); !problem.empty())
             StopWithText(problem);
+        failure_ = RunOutcome::PreflightRefused;
+        if (const std::string problem = FFolderNameProblems(); !problem.empty())
+            StopWithText(problem);
         failure_ = RunOutcome::TempUnusable;
         if (const std::string problem = FTempFolderProblem(context_); !problem.empty())
             StopWithText(problem);
@@ -128,6 +131,7 @@ private:
 
     void CommitChanges()
     {
+        StopWhenProgramsRun();
         context_.Journal = nullptr;
         // The installation is wholly new either way; what could not be cleared is finished at
         // the next start.
@@ -160,6 +164,18 @@ private:
         return text + (text.empty() || text.back() == ' ' ? "" : " ") + undone;
     }
 
+    // A Kolvano started from the installation during the run would work on files that change
+    // under it: the run stops and is undone, as before its start.
+    void StopWhenProgramsRun()
+    {
+        if (!journal_.IsOpen())
+            return;
+        if (const std::string problem = FRunningProgramsProblem(context_); !problem.empty()) {
+            failure_ = RunOutcome::ProgramRunning;
+            StopWithText(problem);
+        }
+    }
+
     void RunChanges()
     {
         if (context_.ReplacePlausi)
@@ -169,12 +185,14 @@ private:
         if (context_.RestructureFolders)
             RunRestructuring();
         Busy();
+        StopWhenProgramsRun();
         if (FileExists(context_.UpdatePath + names::kStructureCsv))
             FUpdateStructureCSV(context_);
         if (context_.DeleteAppData)
             FDeleteAppData(context_);
         Busy();
         if (context_.HasProgramFiles) {
+            StopWhenProgramsRun();
             Log(LoadText(IDS_RUN_PROGRAM_FILES));
             message_.clear();
             if (!FUpdateProgramFiles(context_, message_))
@@ -186,7 +204,6 @@ private:
             CreateStartMenuShortcuts(context_);
             if (!FRemoveOldMainProgram(context_, message_))
                 StopWithMessage();
-            journal_.Checkpoint();
         }
         RunFarmPhase(DocumentsPhase());
         message_.clear();
@@ -259,6 +276,7 @@ private:
 
     void RunFarmPhase(const FarmPhase& phase)
     {
+        StopWhenProgramsRun();
         RemoveOwnTempFiles(context_.TempPath);
         Log(LoadText(phase.opening));
         const std::vector<FarmRow> rows = FarmRows(view_);
@@ -281,7 +299,6 @@ private:
             if (!ok)
                 StopWithMessage();
             LogDebug(FormatText(phase.end, {row.farm.Name()}));
-            journal_.Checkpoint();
         }
         farmRow_ = 0;
     }
@@ -291,6 +308,7 @@ private:
     // phases of this run find it.
     void RunRestructuring()
     {
+        StopWhenProgramsRun();
         RemoveOwnTempFiles(context_.TempPath);
         const int count = view_.RowCount();
         for (int row = 1; row < count; ++row) {
@@ -316,7 +334,6 @@ private:
                 movedLabels_.emplace_back(row, label);
                 view_.SetCell(0, row, BuildFarmLabel(Farm(movedTo)));
             }
-            journal_.Checkpoint();
         }
         farmRow_ = 0;
     }

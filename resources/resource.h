@@ -207,6 +207,9 @@
 #define IDS_PREFLIGHT_HELD         2012
 #define IDS_RUN_NO_TEMP            2013
 #define IDS_STRUCTURE_UNREADABLE   2014
+#define IDS_TX_LEFT_LOST           2015
+#define IDS_TX_OTHER_USER          2016
+#define IDS_PREFLIGHT_FOLDER_NAME  2017
 
 // Traceable runs.
 #define IDS_RUNLOG_WHO             2101

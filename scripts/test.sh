@@ -6,29 +6,41 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build=${BUILD_DIR:-$root/build}
 
 bash "$root/scripts/install-deps.sh"
-cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" -DCMAKE_BUILD_TYPE=Debug
+source "$root/scripts/wine-env.sh"
+
+# The product is 32-bit, and its tests run on the 32-bit build. Where the machine runs 64-bit
+# user code only, Wine cannot start a 32-bit program: the tests then run on the 64-bit build of
+# the same code, and the 32-bit build is compiled (warnings as errors) but not run.
+toolchain=mingw-w64.cmake
+other_toolchain=mingw-w64-x86_64.cmake
+if ! runs_32bit; then
+    echo "This machine cannot run 32-bit programs: the tests run on the 64-bit build; the 32-bit build is compiled only."
+    toolchain=mingw-w64-x86_64.cmake
+    other_toolchain=mingw-w64.cmake
+    wine_64bit_only "$build"
+fi
+cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/$toolchain" -DCMAKE_BUILD_TYPE=Debug
 cmake --build "$build" -j"$(nproc)"
 
-# The product is 32-bit; a 64-bit compile of it keeps the code free of pointer-size assumptions.
-# Then the Release configuration of what the README's commands build, and the package signed
-# with a throwaway certificate. Both run beside the tests, at low priority, since those mostly
-# wait for Wine.
+# A compile of the other bitness keeps the code free of pointer-size assumptions. Then the
+# Release configuration of what the README's commands build, and the package signed with a
+# throwaway certificate. Both run beside the tests, at low priority, since those mostly wait
+# for Wine.
 (
-    cmake -S "$root" -B "$build-x64" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
+    cmake -S "$root" -B "$build-x64" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/$other_toolchain" \
         -DCMAKE_BUILD_TYPE=Debug -DBUILD_TESTING=OFF
     nice -n 19 cmake --build "$build-x64" -j1 --target Kolvano-UpdateTool pbfdec
     nice -n 19 bash "$root/scripts/check-release.sh" "$build-release-check"
 ) >"$build-x64.log" 2>&1 &
 x64_build=$!
 
-source "$root/scripts/wine-env.sh"
 wine_session "$build"
 
 status=0
 ctest --test-dir "$build" --output-on-failure || status=$?
 if ! wait "$x64_build"; then
     cat "$build-x64.log"
-    echo "The 64-bit compile or the release check failed."
+    echo "The compile of the other bitness or the release check failed."
     status=1
 fi
 

@@ -15,6 +15,22 @@ wine_env() {
     mkdir -p "$HOME"
 }
 
+# Whether this machine runs 32-bit x86 programs. Some virtual machines run 64-bit user code
+# only: there the kernel refuses every 32-bit executable, Wine's 32-bit loader included.
+runs_32bit() {
+    [ -x /usr/lib/wine/wine ] && /usr/lib/wine/wine --version >/dev/null 2>&1
+}
+
+# On such a machine "wine" must start Wine's 64-bit loader, which Debian's wrapper passes over
+# whenever the 32-bit one is installed.
+wine_64bit_only() {
+    local bin=$1/winebin
+    mkdir -p "$bin"
+    printf '#!/bin/sh\nexec /usr/lib/wine/wine64 "$@"\n' >"$bin/wine"
+    chmod +x "$bin/wine"
+    export PATH="$bin:$PATH"
+}
+
 # Creates and configures the prefix once; later calls reuse it.
 wine_prefix() {
     # A prefix made before Wine's 32-bit half was installed cannot start 32-bit programs.

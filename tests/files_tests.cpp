@@ -160,3 +160,31 @@ TEST(ListFiles, KeepsCodePage1252Names)
     ListFiles(scratch.path(), "*.txt", true, &names);
     EXPECT_EQ(names, Names{folder + "\\Gr\xFCnland.txt"});
 }
+
+// A folder whose name has characters outside the ANSI code page ("Łukasz") is reached by its
+// short name; one without a short name (here: one that does not exist) has no usable name, and
+// the name shown in a message has those characters replaced.
+TEST(TempFolderName, ShortNameWhereTheLongOneIsNotAnsi)
+{
+    ScratchFolder scratch;
+    const std::wstring base(scratch.path().begin(), scratch.path().end());
+    const std::wstring polish = base + L"\x0141ukasz\\";
+    ASSERT_TRUE(CreateDirectoryW(polish.c_str(), nullptr));
+    wchar_t saved[MAX_PATH] = {};
+    GetEnvironmentVariableW(L"TMP", saved, MAX_PATH);
+
+    SetEnvironmentVariableW(L"TMP", polish.c_str());
+    const AnsiFolder reached = TempFolderName();
+    EXPECT_TRUE(reached.named);
+    EXPECT_TRUE(FolderExists(reached.path)) << reached.path;
+    EXPECT_EQ(TempFolder(), reached.path);
+    WriteFileBytes(reached.path + "probe.txt", "x");
+    EXPECT_TRUE(GetFileAttributesW((polish + L"probe.txt").c_str()) != INVALID_FILE_ATTRIBUTES);
+
+    SetEnvironmentVariableW(L"TMP", (base + L"\x0141ukasz-fehlt\\").c_str());
+    const AnsiFolder missing = TempFolderName();
+    EXPECT_FALSE(missing.named);
+    EXPECT_EQ(missing.path.find(scratch.path()), 0u) << missing.path;
+    EXPECT_EQ(TempFolder(), "");
+    SetEnvironmentVariableW(L"TMP", saved);
+}

@@ -183,7 +183,7 @@ TEST_F(FolderStructureTest, KilledRunIsUndoneAndACommittedOneKeptAtTheNextStart)
         context().Journal = nullptr;
     }
     EXPECT_TRUE(FRecoverRun(context(), text));
-    EXPECT_EQ(text, "Ein abgebrochenes Update wurde zur\xFC" "ckgenommen (10 \xC4nderungen); die Installation ist im "
+    EXPECT_EQ(text, "Ein abgebrochenes Update wurde zur\xFC" "ckgenommen (7 \xC4nderungen); die Installation ist im "
                     "vorigen Stand.");
     EXPECT_EQ(sink_.lines.front(), text);
     movedTo_.clear();

@@ -2,6 +2,8 @@
 #include "app/startup.h"
 #include "app/unattended.h"
 #include "tests/test_support.h"
+#include "update/run_changes.h"
+#include "util/registry.h"
 #include "util/files.h"
 #include "util/session.h"
 
@@ -10,6 +12,8 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+
+#include <functional>
 
 namespace {
 
@@ -327,4 +331,145 @@ TEST(StartRefusal, SystemAccountSecondInstanceAndUnwritableLogEachHaveTheirCode)
     quiet.logPath = scratch / "fehlt\\verteilung.log";
     EXPECT_EQ(StartRefusal(quiet, false, true), kExitLogNotWritable);
     EXPECT_FALSE(FileExists(quiet.logPath));
+}
+
+namespace {
+
+// One kind of change: the state before, the change, and what must hold after it.
+struct ChangeCase {
+    const char* kind;
+    std::function<void(const std::string&)> before;
+    std::function<RunChangePtr(const std::string&)> change;
+    std::function<void(const std::string&)> expectMade;
+};
+
+const std::string kFarmKey = kProduct + "\\BNR1";
+
+std::string Value(const std::string& key, const std::string& name)
+{
+    std::string value;
+    return ReadStringValue(OpenUserKey(key), name, value) == ValueRead::Ok ? value : "<none>";
+}
+
+// Before each change: a file "a" holding "alt", a folder "d", and a farm key with a value.
+void Original(const std::string& root)
+{
+    WriteFileBytes(root + "a", "alt");
+    ASSERT_TRUE(CreateFolder(root + "d"));
+    SetUserString(kFarmKey, "Key", "geheim");
+}
+
+std::string State(const std::string& root)
+{
+    return InstallationSnapshot(root, true) + Value(kFarmKey, "Key") + "|" + Value(kFarmKey + "\\E", "Key") + "|" +
+           (UserKeyExists(kFarmKey + "\\E") ? "E" : "-");
+}
+
+const ChangeCase kChangeCases[] = {
+    {"replaced file", Original, [](const std::string& root) {
+         WriteFileBytes(root + "staged", "neu");
+         return KeepOriginal(root + "a", root + "kept", root + "staged");
+     }, [](const std::string& root) { EXPECT_EQ(ReadFileBytes(root + "a"), "neu"); }},
+    {"removed folder", Original, [](const std::string& root) { return KeepOriginal(root + "d", root + "kept", {}); },
+     [](const std::string& root) { EXPECT_FALSE(FolderExists(root + "d")); }},
+    {"created file", Original, [](const std::string& root) {
+         return CreateNew(root + "n", [](const std::string& path) {
+        WriteFileBytes(path, "neu");
+        return true;
+    });
+     }, [](const std::string& root) { EXPECT_EQ(ReadFileBytes(root + "n"), "neu"); }},
+    {"renamed file", Original, [](const std::string& root) { return RenameEntry(root + "a", root + "b"); },
+     [](const std::string& root) { EXPECT_TRUE(FileExists(root + "b")); }},
+    {"registry value", Original, [](const std::string&) {
+         return SetValue(kFarmKey, "Key", REG_SZ, std::string("neu", 4), false);
+     }, [](const std::string&) { EXPECT_EQ(Value(kFarmKey, "Key"), "neu"); }},
+    {"moved registry value", [](const std::string& root) {
+         Original(root);
+         CreateUserKey(kFarmKey + "\\E");
+     }, [](const std::string&) { return MoveValue(kFarmKey, "Key", kFarmKey + "\\E"); },
+     [](const std::string&) { EXPECT_EQ(Value(kFarmKey + "\\E", "Key"), "geheim"); }},
+    {"created registry key", Original, [](const std::string&) { return CreateKey(kFarmKey + "\\E"); },
+     [](const std::string&) { EXPECT_TRUE(UserKeyExists(kFarmKey + "\\E")); }},
+};
+
+}  // namespace
+
+// Each kind of change, made and read back from its journal lines as a start after a kill reads
+// them: undone, the state is the one before; undone again, nothing changes. No line holds the
+// value of a farm key.
+TEST(RunChange, EachKindIsUndoneFromItsJournalLineAndAgainChangesNothing)
+{
+    for (const ChangeCase& row : kChangeCases) {
+        SCOPED_TRACE(row.kind);
+        RegistryScratch registry;
+        ScratchFolder scratch;
+        const std::string root = scratch.path();
+        row.before(root);
+        // A staged file is the run's own: an undo leaves none.
+        const std::string before = State(root);
+        RunChangePtr change = row.change(root);
+        const JournalFields line = change->Line();
+        ASSERT_TRUE(change->Make());
+        row.expectMade(root);
+        for (const std::string& field : line)
+            EXPECT_EQ(field.find("geheim"), std::string::npos) << field;
+
+        const RunChangePtr read = RunChange::FromLine(line);
+        ASSERT_TRUE(read);
+        EXPECT_EQ(read->Line(), line);
+        read->TakeIdentity(change->Identity());
+        std::string leftOver;
+        ASSERT_TRUE(read->Undo(leftOver)) << leftOver;
+        EXPECT_EQ(State(root), before);
+        EXPECT_TRUE(read->Undo(leftOver)) << leftOver;
+        EXPECT_EQ(State(root), before);
+        DeleteFileA((root + "kept").c_str());
+    }
+}
+
+// A created file that is no longer the one the run made (an original put back under its name)
+// stays; a kept original that went missing is a failure that names it, never "already undone".
+TEST(RunChange, UndoActsOnlyOnWhatTheRunMade)
+{
+    ScratchFolder scratch;
+    const std::string root = scratch.path();
+    RunChangePtr created = CreateNew(root + "n", [](const std::string& path) {
+        WriteFileBytes(path, "neu");
+        return true;
+    });
+    ASSERT_TRUE(created->Make());
+    const RunChangePtr read = RunChange::FromLine(created->Line());
+    read->TakeIdentity(created->Identity());
+    DeleteFileA((root + "n").c_str());
+    WriteFileBytes(root + "n", "das Original, zur\xFC" "ckgelegt");
+    std::string leftOver;
+    EXPECT_TRUE(read->Undo(leftOver));
+    EXPECT_EQ(ReadFileBytes(root + "n"), "das Original, zur\xFC" "ckgelegt");
+
+    RunChangePtr removed = KeepOriginal(root + "n", root + "kept", {});
+    ASSERT_TRUE(removed->Make());
+    DeleteFileA((root + "kept").c_str());
+    EXPECT_FALSE(removed->Undo(leftOver));
+    EXPECT_NE(leftOver.find(root + "kept"), std::string::npos) << leftOver;
+}
+
+// The journal of another Windows user's run is neither undone nor finished here: start-up stops
+// with a text naming that user, and the journal and its changes stay for them.
+TEST_F(StartupTest, AnotherUsersJournalIsLeftToThatUser)
+{
+    const std::string store = install_ + "\\Kolvano-UpdateTool-0000ABCD\\";
+    ASSERT_TRUE(CreateFolder(store));
+    WriteFileBytes(store + "1", "alt");
+    WriteFileBytes(install_ + "\\main.pbd", "neu");
+    const std::string journal = install_ + "\\Kolvano-UpdateTool.journal";
+    const std::string text = "Kolvano-UpdateTool-Journal\t2\t" + store + "\t" + scratch_ / "Kolvano-UpdateTool-0000ABCD\\" +
+                             "\tS-1-5-21-1-2-3-1001\tPC\\anna\r\nkeep\t" + install_ + "\\main.pbd\t" + store +
+                             "1\r\nmade\t0\r\n";
+    WriteFileBytes(journal, text);
+    const StartupResult result = Fill();
+    EXPECT_EQ(result.stoppedAt, StartupStep::Recovery);
+    EXPECT_EQ(result.error, "Ein abgebrochenes Update muss von Benutzer PC\\anna zur\xFC" "ckgenommen werden: Bitte "
+                            "lassen Sie diesen Benutzer das UpdateTool starten. Es wurde nichts ge\xE4ndert.");
+    EXPECT_EQ(ReadFileBytes(journal), text);
+    EXPECT_EQ(ReadFileBytes(install_ + "\\main.pbd"), "neu");
 }

@@ -36,6 +36,19 @@ bool IsCatalogKey(const UpdateContext& context, std::string_view key)
 
 enum class FileOutcome { Done, Stop };
 
+// ERROR_DISK_FULL when the drive of target has less room than source takes, else none.
+DWORD DriveFullError(const std::string& target, const std::string& source)
+{
+    WIN32_FILE_ATTRIBUTE_DATA data = {};
+    ULARGE_INTEGER free = {};
+    const std::string folder = target.substr(0, target.find_last_of('\\') + 1);
+    if (!GetFileAttributesExA(source.c_str(), GetFileExInfoStandard, &data) ||
+        !GetDiskFreeSpaceExA(folder.c_str(), &free, nullptr, nullptr))
+        return ERROR_SUCCESS;
+    const unsigned long long size = (static_cast<unsigned long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    return free.QuadPart < size ? ERROR_DISK_FULL : ERROR_SUCCESS;
+}
+
 // Filters and extends the decrypted file, encrypts it into the run's store and lets it take the
 // farm file's place.
 FileOutcome EditAndStore(UpdateContext& context, const PbfLibrary& library, const std::string& farm,
@@ -48,14 +61,16 @@ FileOutcome EditAndStore(UpdateContext& context, const PbfLibrary& library, cons
     Log(FormatText(IDS_DATA_UPDATING, {file}));
     FFilterDataCSV(context, plain, edited);
     FAppendTextFile(context.UpdatePath + names::kCatalogCsv, edited);
-    SetLastError(ERROR_SUCCESS);
-    const int encrypted = CallPbf(library.Find(names::kEncryptExport), edited, staged, key);
+    const int encrypted = staged.empty() ? PBF_CANNOT_WRITE
+                                         : CallPbf(library.Find(names::kEncryptExport), edited, staged, key);
     if (encrypted == PBF_OK && journal.Replace(staged, file)) {
         context.UpdatedFarmList.push_back(farm);
         return FileOutcome::Done;
     }
-    // The farm file is untouched; the run must not report success.
-    const DWORD error = GetLastError();
+    // The farm file is untouched; the run must not report success. The Windows error is the
+    // tool's own call's; what the library leaves behind may come from any call inside it, so for
+    // its failure only a full drive is named.
+    const DWORD error = encrypted == PBF_OK || staged.empty() ? GetLastError() : DriveFullError(staged, edited);
     PbfResultText(encrypted == PBF_OK ? PBF_CANNOT_WRITE : encrypted, message);
     message = LoadText(IDS_DATA_FAILED) + message;
     if (error != ERROR_SUCCESS)

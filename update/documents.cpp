@@ -54,6 +54,8 @@ bool FModifyDocuments(const UpdateContext& context, const std::string& farm, std
 {
     if (!FileExists(context.UpdatePath + names::kDocumentList))
         return true;
+    // A copy is named in the journal once its name is free, so an undo never takes the archived
+    // original for the run's copy.
     RunJournal& journal = Changes(context);
     for (const std::string& name : FDocumentNames(context)) {
         const std::string source = context.UpdatePath + name;
@@ -72,7 +74,10 @@ bool FModifyDocuments(const UpdateContext& context, const std::string& farm, std
                 return false;
             }
         }
-        if (!journal.Creating(target) || !CopyFileA(source.c_str(), target.c_str(), TRUE)) {
+        const bool copied = journal.Create(target, [source](const std::string& path) {
+            return CopyFileA(source.c_str(), path.c_str(), TRUE) != 0;
+        });
+        if (!copied) {
             message = FormatText(IDS_DOC_COPY, {source, target});
             return false;
         }

@@ -8,6 +8,7 @@
 #include "update/file_steps.h"
 #include "update/pbf_library.h"
 #include "update/records.h"
+#include "update/run_changes.h"
 #include "update/run_journal.h"
 #include "update/u_constants.h"
 #include "update/u_functions.h"
@@ -51,46 +52,56 @@ bool ReadOldValues(const std::string& farm, OldValues& values, std::string& mess
     return true;
 }
 
-// Moves the values from the farm key into the entry key with its description, each change
-// recorded in the run's journal.
-bool MoveValues(RunJournal& journal, const Farm& from, const Farm& to, const OldValues& values)
+// Moves the values from the farm key into the entry key with its description. A value the farm
+// key lacks arrives empty, as it was read.
+bool MoveValues(RunJournal& journal, const Farm& from, const Farm& to)
 {
     const std::string entryKey = to.ValuesKeyPath();
     const std::string farmKey = from.FarmKeyPath();
-    return journal.CreateKey(entryKey) && journal.WriteString(entryKey, names::kKeyValue, values.key) &&
-           journal.WriteInteger(entryKey, names::kSaveKeyValue, values.saveKey) &&
-           journal.WriteString(entryKey, names::kSavePathValue, values.savePath) &&
-           journal.WriteString(entryKey, names::kDescriptionValue, LoadText(IDS_FOLDERS_DESCRIPTION)) &&
-           journal.DeleteValue(farmKey, names::kKeyValue) && journal.DeleteValue(farmKey, names::kSaveKeyValue) &&
-           journal.DeleteValue(farmKey, names::kSavePathValue);
+    std::vector<RunChangePtr> changes;
+    if (!UserKeyExists(entryKey))
+        changes.push_back(CreateKey(entryKey));
+    const RegKey key = OpenUserKey(farmKey);
+    for (const char* name : {names::kKeyValue, names::kSaveKeyValue, names::kSavePathValue}) {
+        unsigned long type = 0;
+        std::string data;
+        if (ReadRawValue(key, name, type, data))
+            changes.push_back(MoveValue(farmKey, name, entryKey));
+        else
+            changes.push_back(SetValue(entryKey, name, REG_SZ, std::string(1, '\0'), false));
+    }
+    const std::string description = LoadText(IDS_FOLDERS_DESCRIPTION);
+    changes.push_back(
+        SetValue(entryKey, names::kDescriptionValue, REG_SZ, std::string(description.c_str(), description.size() + 1), false));
+    return journal.Make(std::move(changes));
 }
 
-bool RenameFolder(RunJournal& journal, const std::string& from, const std::string& to, std::string& message)
-{
-    if (journal.Rename(from, to))
-        return true;
-    message = WithWindowsError(FormatText(IDS_FOLDERS_RENAME, {from, to}), GetLastError());
-    return false;
-}
-
-// Renames both folders and moves the registry values into the new subkey. A failure leaves the
-// undo to the run, which puts everything back.
-bool MoveFarm(const UpdateContext& context, const std::string& farm, const std::string& entry,
-              const OldValues& values, std::string& message)
+// Renames both folders (a farm without application data has nothing to rename there) and moves
+// the registry values into the new subkey. A failure leaves the undo to the run, which puts
+// everything back.
+bool MoveFarm(const UpdateContext& context, const std::string& farm, const std::string& entry, std::string& message)
 {
     RunJournal& journal = Changes(context);
     const Farm from(farm);
     const Farm to = Farm::FromEntry(farm, entry);
+    std::vector<std::pair<std::string, std::string>> renames = {
+        {from.Folder(context.ProgramPath), to.Folder(context.ProgramPath)}};
     const std::string appData = from.AppDataFolder(context.AppDataPath);
-    // A farm without application data has nothing to rename there.
-    if (!RenameFolder(journal, from.Folder(context.ProgramPath), to.Folder(context.ProgramPath), message) ||
-        (FolderExists(appData) && !RenameFolder(journal, appData, to.AppDataFolder(context.AppDataPath), message)))
+    if (FolderExists(appData))
+        renames.emplace_back(appData, to.AppDataFolder(context.AppDataPath));
+    std::vector<RunChangePtr> changes;
+    for (const auto& [oldName, newName] : renames)
+        changes.push_back(RenameEntry(oldName, newName));
+    size_t failed = 0;
+    if (!journal.Make(std::move(changes), &failed)) {
+        message = WithWindowsError(FormatText(IDS_FOLDERS_RENAME, {renames[failed].first, renames[failed].second}),
+                                   GetLastError());
         return false;
-    if (!MoveValues(journal, from, to, values)) {
+    }
+    if (!MoveValues(journal, from, to)) {
         message = FormatText(IDS_FOLDERS_REGISTRY, {farm});
         return false;
     }
-    journal.Checkpoint();
     return true;
 }
 
@@ -193,7 +204,7 @@ bool FModifyFolderStructure(UpdateContext& context, const std::string& farm, con
         const std::string entry = id + kNewEntrySuffix;
         if (context.RestructureFolders) {
             OldValues values;
-            if (!ReadOldValues(farm, values, message) || !MoveFarm(context, farm, entry, values, message))
+            if (!ReadOldValues(farm, values, message) || !MoveFarm(context, farm, entry, message))
                 return false;
             movedTo = Farm::FromEntry(farm, entry).Name();
         }

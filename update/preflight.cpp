@@ -20,8 +20,7 @@
 
 namespace {
 
-// Room beyond twice the largest data file: the plain copies in the temp folder and the new file
-// beside the farm's.
+// Room on each drive beyond what the run writes there.
 constexpr unsigned long long kMargin = 16ull << 20;
 constexpr unsigned long long kMegabyte = 1ull << 20;
 
@@ -125,24 +124,69 @@ void CheckConvertible(const std::string& path, std::vector<std::string>& problem
     }
 }
 
-// Free space on the drives of the temp folder and of every data file, each drive once.
-void CheckSpace(const UpdateContext& context, const std::vector<std::string>& dataFiles,
-                std::vector<std::string>& problems)
-{
-    unsigned long long largest = 0;
-    for (const std::string& file : dataFiles)
-        largest = std::max(largest, FileSize(file));
-    const unsigned long long needed = 2 * largest + kMargin;
-    std::map<std::string, std::string> drives;
-    drives.emplace(context.TempPath.substr(0, 3), context.TempPath);
-    for (const std::string& file : dataFiles)
-        drives.emplace(file.substr(0, 3), file.substr(0, file.find_last_of('\\') + 1));
-    for (const auto& [drive, folder] : drives) {
-        ULARGE_INTEGER free = {};
-        if (GetDiskFreeSpaceExA(folder.c_str(), &free, nullptr, nullptr) && free.QuadPart < needed)
-            problems.push_back(FormatText(IDS_PREFLIGHT_NO_SPACE, {folder, std::to_string(free.QuadPart / kMegabyte),
-                                                                   std::to_string(needed / kMegabyte + 1)}));
+// The room a run needs on each drive until it commits, by the drive's root.
+class SpaceNeeds {
+public:
+    void Add(const std::string& folder, unsigned long long bytes)
+    {
+        auto& [place, needed] = drives_[Drive(folder)];
+        if (place.empty())
+            place = folder;
+        needed += bytes;
     }
+    // A kept original is a second name of the same data, or a copy where the drive has no hard
+    // links.
+    void AddKept(const std::string& file)
+    {
+        DWORD flags = 0;
+        const std::string root = Drive(file);
+        if (!GetVolumeInformationA(root.c_str(), nullptr, 0, nullptr, nullptr, &flags, nullptr, 0) ||
+            !(flags & FILE_SUPPORTS_HARD_LINKS))
+            Add(file.substr(0, file.find_last_of('\\') + 1), FileSize(file));
+    }
+    void Check(std::vector<std::string>& problems) const
+    {
+        for (const auto& [drive, need] : drives_) {
+            const auto& [folder, bytes] = need;
+            const unsigned long long needed = bytes + kMargin;
+            ULARGE_INTEGER free = {};
+            if (GetDiskFreeSpaceExA(folder.c_str(), &free, nullptr, nullptr) && free.QuadPart < needed)
+                problems.push_back(FormatText(IDS_PREFLIGHT_NO_SPACE, {folder, std::to_string(free.QuadPart / kMegabyte),
+                                                                       std::to_string(needed / kMegabyte + 1)}));
+        }
+    }
+
+private:
+    static std::string Drive(const std::string& path) { return path.substr(0, 3); }
+    std::map<std::string, std::pair<std::string, unsigned long long>> drives_;
+};
+
+// Free space for the whole run, per drive: the plain copies in the temp folder, every staged
+// file (data files, rules, program files, documents) and every kept original that is a copy.
+void CheckSpace(const UpdateContext& context, const std::vector<FarmKey>& farms,
+                const std::vector<std::string>& dataFiles, std::vector<std::string>& problems)
+{
+    SpaceNeeds needs;
+    unsigned long long largest = 0;
+    for (const std::string& file : dataFiles) {
+        largest = std::max(largest, FileSize(file));
+        needs.Add(file.substr(0, file.find_last_of('\\') + 1), FileSize(file));
+        needs.AddKept(file);
+    }
+    needs.Add(context.TempPath, 2 * largest);
+    const std::string& program = context.ProgramPath;
+    if (context.ReplacePlausi)
+        needs.Add(program, farms.size() * FileSize(context.UpdatePath + names::kPlausiCsv));
+    if (context.HasProgramFiles)
+        for (const std::string& name : FShippedProgramFiles(context)) {
+            needs.Add(program, FileSize(context.UpdatePath + name));
+            if (FileExists(program + name))
+                needs.AddKept(program + name);
+        }
+    if (FileExists(context.UpdatePath + names::kDocumentList))
+        for (const std::string& name : FDocumentNames(context))
+            needs.Add(program, farms.size() * FileSize(context.UpdatePath + name));
+    needs.Check(problems);
 }
 
 }  // namespace
@@ -158,6 +202,19 @@ std::string FRunningProgramsProblem(const UpdateContext& context)
         names += (names.empty() ? "" : ", ") + name;
     }
     return names.empty() ? std::string() : FormatText(IDS_RUN_PROGRAMS_OPEN, {names});
+}
+
+std::string FFolderNameProblems()
+{
+    std::string problems;
+    std::vector<AnsiFolder> folders = {TempFolderName()};
+    for (const int csidl : {names::kCsidlProfile, names::kCsidlDesktop, names::kCsidlPrograms,
+                            names::kCsidlCommonPrograms, names::kCsidlAppData, names::kCsidlLocalAppData})
+        folders.push_back(SpecialFolderName(csidl));
+    for (const AnsiFolder& folder : folders)
+        if (!folder.named && !folder.path.empty())
+            problems += (problems.empty() ? "" : "\n\n") + FormatText(IDS_PREFLIGHT_FOLDER_NAME, {folder.path});
+    return problems;
 }
 
 std::string FTempFolderProblem(const UpdateContext& context)
@@ -180,8 +237,8 @@ std::vector<std::string> FPreflight(const UpdateContext& context, const std::vec
         problems.push_back(FormatText(IDS_PREFLIGHT_IN_THE_WAY, {journal}));
     else
         CheckWritable(context.ProgramPath, problems);
+    std::vector<std::string> dataFiles;
     if (context.ReplacePlausi || context.UpdateDataCsvs || context.RestructureFolders) {
-        std::vector<std::string> dataFiles;
         for (const FarmKey& row : farms) {
             const Farm farm(row.farm);
             std::string message;
@@ -197,7 +254,11 @@ std::vector<std::string> FPreflight(const UpdateContext& context, const std::vec
                 problems.push_back(ErrorText(error));
             }
         }
-        CheckSpace(context, dataFiles, problems);
+    }
+    try {
+        CheckSpace(context, farms, dataFiles, problems);
+    } catch (const std::exception& error) {
+        problems.push_back(ErrorText(error));
     }
     if (context.UpdateDataCsvs)
         CheckCatalog(context.UpdatePath + names::kCatalogCsv, problems);

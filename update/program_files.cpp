@@ -67,6 +67,15 @@ std::vector<std::string> FProgramFileProblems(const UpdateContext& context)
     return problems;
 }
 
+std::vector<std::string> FShippedProgramFiles(const UpdateContext& context)
+{
+    std::vector<std::string> names;
+    for (const char* name : kProgramFileList)
+        if (FileExists(context.UpdatePath + name))
+            names.push_back(name);
+    return names;
+}
+
 bool FUpdateProgramFiles(const UpdateContext& context, std::string& message)
 {
     if (const std::vector<std::string> problems = FProgramFileProblems(context); !problems.empty()) {
@@ -83,11 +92,9 @@ bool FUpdateProgramFiles(const UpdateContext& context, std::string& message)
     }
     RunJournal& journal = Changes(context);
     // Every new copy is complete in the store before the first installed file is touched.
-    std::vector<std::pair<std::string, const char*>> staged;
-    for (const char* name : kProgramFileList) {
+    std::vector<std::pair<std::string, std::string>> staged;
+    for (const std::string& name : FShippedProgramFiles(context)) {
         const std::string shipped = context.UpdatePath + name;
-        if (!FileExists(shipped))
-            continue;
         const std::string copy = journal.StagedName(context.ProgramPath + name);
         if (!CopyFileA(shipped.c_str(), copy.c_str(), TRUE) || !FlushToDisk(copy)) {
             message = WithWindowsError(FormatText(IDS_PROGRAM_COPY, {name}), GetLastError());
@@ -95,14 +102,15 @@ bool FUpdateProgramFiles(const UpdateContext& context, std::string& message)
         }
         staged.emplace_back(copy, name);
     }
-    for (const auto& [copy, name] : staged) {
-        if (!journal.Replace(copy, context.ProgramPath + name)) {
-            message = WithWindowsError(FormatText(IDS_PROGRAM_COPY, {name}), GetLastError());
-            return false;
-        }
-    }
-    journal.Checkpoint();
-    return true;
+    // All of them named in the journal with one flush, then swapped.
+    std::vector<RunChangePtr> changes;
+    for (const auto& [copy, name] : staged)
+        changes.push_back(journal.Replacing(copy, context.ProgramPath + name));
+    size_t failed = 0;
+    if (journal.Make(std::move(changes), &failed))
+        return true;
+    message = WithWindowsError(FormatText(IDS_PROGRAM_COPY, {staged[failed].second}), GetLastError());
+    return false;
 }
 
 bool FRemoveOldMainProgram(const UpdateContext& context, std::string& message)

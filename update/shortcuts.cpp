@@ -35,14 +35,17 @@ std::vector<std::string> ProgramsFolders()
 }
 
 // Writes a new link through the run's journal, setting aside one that stands there. Throws when
-// the shell's link object cannot be had.
+// the name cannot be freed or the shell cannot write the link, so the run stops and is undone.
 void WriteLink(RunJournal& journal, const std::string& linkFile, const std::string& target,
                const std::string& arguments, const std::string& workingFolder, int showCommand)
 {
-    if ((FileExists(linkFile) && !journal.Remove(linkFile)) || !journal.Creating(linkFile))
+    if (FileExists(linkFile) && !journal.Remove(linkFile))
         throw std::runtime_error(WithWindowsError(FormatText(IDS_FILE_NOT_WRITABLE, {linkFile}), GetLastError()));
-    if (!CreateShellLink(linkFile, target, arguments, workingFolder, showCommand, target, 0))
-        throw std::runtime_error(LoadText(IDS_SHELL_LINK));
+    const bool made = journal.Create(linkFile, [&](const std::string& path) {
+        return CreateShellLink(path, target, arguments, workingFolder, showCommand, target, 0);
+    });
+    if (!made)
+        throw std::runtime_error(FormatText(IDS_FILE_NOT_WRITABLE, {linkFile}) + " " + LoadText(IDS_SHELL_LINK));
 }
 
 }  // namespace

@@ -93,12 +93,17 @@ bool FIsNewerStructureCSV(const std::string& shipped, const std::string& farmFil
 void FRemoveFarmAppData(const UpdateContext& context, const std::string& farm)
 {
     const std::string folder = Farm(farm).AppDataFolder(context.AppDataPath);
-    // Files go aside until the run commits; subfolders stay with their contents.
+    // Files go aside until the run commits, named in the journal at once; subfolders stay with
+    // their contents.
+    RunJournal& journal = Changes(context);
+    std::vector<RunChangePtr> changes;
     for (const std::string& name : EntryNames(folder + "\\*.*")) {
         const std::string path = folder + "\\" + name;
         if (FileExists(path))
-            Changes(context).Remove(path);
+            changes.push_back(journal.Removing(path));
     }
+    if (!changes.empty() && !journal.Make(std::move(changes)))
+        throw FileError(FileError::kWrite, folder, GetLastError());
 }
 
 void FUpdateStructureCSV(const UpdateContext& context)

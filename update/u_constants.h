@@ -35,6 +35,8 @@ inline constexpr int kCsidlDesktop = 0;
 inline constexpr int kCsidlPrograms = 2;
 inline constexpr int kCsidlCommonPrograms = 23;
 inline constexpr int kCsidlAppData = 26;
+inline constexpr int kCsidlLocalAppData = 28;
+inline constexpr int kCsidlProfile = 40;
 
 // Shortcuts.
 inline constexpr char kCompanyFolder[] = "Orvalis GmbH";

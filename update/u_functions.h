@@ -84,6 +84,10 @@ bool FCheckOldLayoutFarm(const UpdateContext& context, const std::string& farm, 
 // rewrites: each is logged with its process id, and the message names them; empty when none runs.
 std::string FRunningProgramsProblem(const UpdateContext& context);
 
+// The folders of the user's profile that the run works in (and the temp folder) must have a name
+// the tool can use: one message per folder that has none; empty when all have one.
+std::string FFolderNameProblems();
+
 // The temp folder must exist and take a file before the keys are checked; empty when it does,
 // otherwise the message.
 std::string FTempFolderProblem(const UpdateContext& context);
@@ -104,6 +108,8 @@ std::vector<std::string> FPreflight(const UpdateContext& context, const std::vec
 // Every installed program file that the update would replace but cannot, because a running
 // program holds it or a right is missing: one message each, with the Windows error.
 std::vector<std::string> FProgramFileProblems(const UpdateContext& context);
+// The program files the update carries, by name.
+std::vector<std::string> FShippedProgramFiles(const UpdateContext& context);
 
 // Replaces the installed program files by the update's copies, the old ones kept by the run's
 // journal. Stops before anything changes when FProgramFileProblems finds one.

@@ -68,19 +68,67 @@ std::string ExecutableFolder()
     return path.substr(0, path.find_last_of('\\') + 1);
 }
 
+namespace {
+
+// The wide path in the ANSI code page, when every character has its own byte there.
+bool ToAnsi(const std::wstring& path, std::string& ansi)
+{
+    BOOL lossy = FALSE;
+    const int size = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, path.c_str(), -1, nullptr, 0, nullptr, &lossy);
+    if (size <= 0 || lossy)
+        return false;
+    std::vector<char> buffer(static_cast<size_t>(size));
+    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, path.c_str(), -1, buffer.data(), size, nullptr, &lossy);
+    ansi = WithBackslash(buffer.data());
+    return !lossy;
+}
+
+AnsiFolder AnsiFolderOf(const std::wstring& path)
+{
+    AnsiFolder folder;
+    if (path.empty() || ToAnsi(path, folder.path)) {
+        folder.named = !path.empty();
+        return folder;
+    }
+    wchar_t shortPath[MAX_PATH] = {};
+    const DWORD length = GetShortPathNameW(path.c_str(), shortPath, MAX_PATH);
+    if (length > 0 && length < MAX_PATH && ToAnsi(shortPath, folder.path)) {
+        folder.named = true;
+        return folder;
+    }
+    std::vector<char> shown(path.size() * 2 + 1);
+    WideCharToMultiByte(CP_ACP, 0, path.c_str(), -1, shown.data(), static_cast<int>(shown.size()), nullptr, nullptr);
+    folder.path = WithBackslash(shown.data());
+    return folder;
+}
+
+}  // namespace
+
+AnsiFolder TempFolderName()
+{
+    wchar_t buffer[MAX_PATH] = {};
+    const DWORD length = GetTempPathW(MAX_PATH, buffer);
+    return AnsiFolderOf(length < MAX_PATH ? std::wstring(buffer, length) : std::wstring());
+}
+
 std::string TempFolder()
 {
-    char buffer[MAX_PATH] = {};
-    const DWORD length = GetTempPathA(MAX_PATH, buffer);
-    return length < MAX_PATH ? std::string(buffer, length) : std::string();
+    const AnsiFolder folder = TempFolderName();
+    return folder.named ? folder.path : std::string();
+}
+
+AnsiFolder SpecialFolderName(int csidl)
+{
+    wchar_t buffer[MAX_PATH] = {};
+    if (!SHGetSpecialFolderPathW(nullptr, buffer, csidl, FALSE))
+        return {};
+    return AnsiFolderOf(buffer);
 }
 
 std::string GetSpecialFolderPath(int csidl)
 {
-    char buffer[MAX_PATH] = {};
-    if (!SHGetSpecialFolderPathA(nullptr, buffer, csidl, FALSE))
-        return {};
-    return WithBackslash(std::string(buffer));
+    const AnsiFolder folder = SpecialFolderName(csidl);
+    return folder.named ? folder.path : std::string();
 }
 
 std::string WithBackslash(const std::string& folder)

@@ -16,11 +16,23 @@ bool FolderExists(const std::string& path);
 std::string OwnExecutablePath();
 std::string ExecutableFolder();
 
-// The user's temp folder with a trailing backslash; empty when the path is too long.
-std::string TempFolder();
+// A folder as the ANSI functions can name it: its own name, or its short name where its own has
+// characters outside the ANSI code page. Without either, named is false and path is the name
+// with those characters replaced, for a message.
+struct AnsiFolder {
+    std::string path;
+    bool named = false;
+};
 
-// The shell's folder for a CSIDL number with a trailing backslash; empty when it cannot be resolved.
+// The user's temp folder with a trailing backslash; empty when the path is too long or has no
+// ANSI name.
+std::string TempFolder();
+AnsiFolder TempFolderName();
+
+// The shell's folder for a CSIDL number with a trailing backslash; empty when it cannot be
+// resolved or has no ANSI name.
 std::string GetSpecialFolderPath(int csidl);
+AnsiFolder SpecialFolderName(int csidl);
 
 // Appends a backslash unless the text is empty or already ends in one.
 std::string WithBackslash(const std::string& folder);

@@ -89,13 +89,51 @@ bool CallGuarded(void (*function)(void*), void* data, DWORD& exceptionCode)
     }
 }
 
-#else
+#elif defined(__GNUC__) && defined(__x86_64__)
 
-// 64-bit GCC builds are a compile check only and not shipped: without __try, the call is unguarded.
-bool CallGuarded(void (*function)(void*), void* data, DWORD&)
+// On 64-bit Windows handlers are found through unwind tables, and GCC has no __try to add one.
+// The guard lets the library's own handlers go first and takes over only what they leave
+// unhandled: for the length of the call its filter is the process's top-level filter, which
+// jumps back to the point before the call. The guard serves one call at a time, which is how the
+// tool calls the library.
+namespace {
+
+struct Guard {
+    void* resume[5];  // __builtin_setjmp's buffer
+    DWORD code;
+    DWORD thread;
+};
+
+Guard* activeGuard = nullptr;
+
+LONG WINAPI CatchUnhandled(EXCEPTION_POINTERS* pointers)
 {
-    function(data);
-    return true;
+    Guard* guard = activeGuard;
+    if (!guard || guard->thread != GetCurrentThreadId())
+        return EXCEPTION_CONTINUE_SEARCH;
+    guard->code = pointers->ExceptionRecord->ExceptionCode;
+    __builtin_longjmp(guard->resume, 1);
+}
+
+}  // namespace
+
+bool CallGuarded(void (*function)(void*), void* data, DWORD& exceptionCode)
+{
+    Guard guard = {};
+    guard.thread = GetCurrentThreadId();
+    Guard* const outer = activeGuard;
+    const LPTOP_LEVEL_EXCEPTION_FILTER previous = SetUnhandledExceptionFilter(CatchUnhandled);
+    if (__builtin_setjmp(guard.resume) == 0) {
+        activeGuard = &guard;
+        function(data);
+        activeGuard = outer;
+        SetUnhandledExceptionFilter(previous);
+        return true;
+    }
+    activeGuard = outer;
+    SetUnhandledExceptionFilter(previous);
+    exceptionCode = guard.code;
+    return false;
 }
 
 #endif

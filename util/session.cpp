@@ -1,5 +1,7 @@
 #include "util/session.h"
 
+#include <sddl.h>
+
 #include <vector>
 
 bool IsLocalSystemSid(PSID sid)
@@ -7,19 +9,52 @@ bool IsLocalSystemSid(PSID sid)
     return sid && IsValidSid(sid) && IsWellKnownSid(sid, WinLocalSystemSid);
 }
 
-bool RunsAsLocalSystem()
+namespace {
+
+// The process token's user; empty when it cannot be read.
+std::vector<unsigned char> TokenUserBuffer()
 {
     KernelHandle token;
     if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.put()))
-        return false;
+        return {};
     DWORD size = 0;
     GetTokenInformation(token.get(), TokenUser, nullptr, 0, &size);
     if (size == 0)
-        return false;
+        return {};
     std::vector<unsigned char> buffer(size);
     if (!GetTokenInformation(token.get(), TokenUser, buffer.data(), size, &size))
-        return false;
-    return IsLocalSystemSid(reinterpret_cast<const TOKEN_USER*>(buffer.data())->User.Sid);
+        return {};
+    return buffer;
+}
+
+}  // namespace
+
+bool RunsAsLocalSystem()
+{
+    const std::vector<unsigned char> buffer = TokenUserBuffer();
+    return !buffer.empty() && IsLocalSystemSid(reinterpret_cast<const TOKEN_USER*>(buffer.data())->User.Sid);
+}
+
+CurrentUser CurrentUserIdentity()
+{
+    const std::vector<unsigned char> buffer = TokenUserBuffer();
+    if (buffer.empty())
+        return {};
+    PSID sid = reinterpret_cast<const TOKEN_USER*>(buffer.data())->User.Sid;
+    CurrentUser user;
+    char* text = nullptr;
+    if (ConvertSidToStringSidA(sid, &text)) {
+        user.sid = text;
+        LocalFree(text);
+    }
+    char name[256] = {};
+    char domain[256] = {};
+    DWORD nameSize = sizeof(name);
+    DWORD domainSize = sizeof(domain);
+    SID_NAME_USE use;
+    if (LookupAccountSidA(nullptr, sid, name, &nameSize, domain, &domainSize, &use))
+        user.name = std::string(domain) + (domain[0] ? "\\" : "") + name;
+    return user;
 }
 
 InstanceLock::InstanceLock(const std::string& name)

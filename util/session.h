@@ -13,6 +13,14 @@ bool IsLocalSystemSid(PSID sid);
 // Whether this process runs as the local system account; false when that cannot be read.
 bool RunsAsLocalSystem();
 
+// The user the process runs as: the SID as text and "DOMAIN\\name"; both empty when the token
+// cannot be read.
+struct CurrentUser {
+    std::string sid;
+    std::string name;
+};
+CurrentUser CurrentUserIdentity();
+
 // A named mutex in the session's namespace, held while the object lives.
 class InstanceLock {
 public:

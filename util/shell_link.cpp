@@ -29,12 +29,10 @@ bool CreateShellLink(const std::string& linkFile, const std::string& target, con
     ComPtr<IPersistFile> file;
     if (FAILED(object.As(link)) || FAILED(object.As(file)))
         return false;
-    // A link that cannot be written is simply not there; nothing is reported.
     link->SetPath(target.c_str());
     link->SetArguments(arguments.c_str());
     link->SetWorkingDirectory(workingFolder.c_str());
     link->SetShowCmd(showCommand);
     link->SetIconLocation(iconFile.c_str(), iconIndex);
-    file->Save(Wide(linkFile).c_str(), FALSE);
-    return true;
+    return SUCCEEDED(file->Save(Wide(linkFile).c_str(), FALSE));
 }
