@@ -12,6 +12,7 @@
 #include <shlobj.h>
 
 #include <algorithm>
+#include <memory>
 #include <optional>
 #include <stdexcept>
 
@@ -25,6 +26,36 @@ const std::string kDataPhase = "Bitte warten, Daten-CSVs werden aktualisiert..."
 const std::string kProgramFiles = "Bitte warten, Programmdateien werden aktualisiert...";
 const std::string kShortcuts = "Bitte warten, Verkn\xFCpfungen werden aktualisiert...";
 const std::string kDocuments = "Bitte warten, Dokumente werden aktualisiert...";
+
+// Kolvano started from the installation; it waits until it is ended.
+struct StartedKolvano {
+    KernelHandle process;
+    DWORD id = 0;
+    ~StartedKolvano()
+    {
+        TerminateProcess(process.get(), 0);
+        WaitForSingleObject(process.get(), 5000);
+    }
+};
+
+std::unique_ptr<StartedKolvano> StartKolvano(const std::string& programPath)
+{
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION info = {};
+    const std::string kolvano = programPath + "kolvano3.exe";
+    std::string command = "\"" + kolvano + "\" /warten";
+    if (!CreateProcessA(kolvano.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
+        return nullptr;
+    CloseHandle(info.hThread);
+    auto started = std::make_unique<StartedKolvano>();
+    started->process.reset(info.hProcess);
+    started->id = info.dwProcessId;
+    return started;
+}
+
+const char kKolvanoOpen[] = "Aus der Installation laufen noch Programme: kolvano3.exe. Bitte schlie\xDF" "en Sie sie und "
+                            "dr\xFC" "cken Sie danach erneut Start.";
 
 class RunWindowTest : public testing::Test {
 protected:
@@ -129,9 +160,12 @@ TEST_F(RunWindowTest, MissingUnusableOrCrashingLibraryChangesNothing)
         std::string text;
     } cases[] = {
         {"missing", "", "DLL (pbfdec.dll) f\xFCr Entschl\xFCsselung nicht gefunden, Update wird abgebrochen!"},
-        {"64-bit", ReadFileBytes(ExeFolder() + "other_bitness_pbfdec.dll"),
-         "Die Datei " + library + " ist eine Bibliothek f\xFCr 64-Bit-Windows (x64); das UpdateTool braucht die "
-         "Version f\xFCr 32-Bit-Windows (x86). Update wird abgebrochen!"},
+        {"other bitness", ReadFileBytes(ExeFolder() + "other_bitness_pbfdec.dll"),
+         "Die Datei " + library +
+             (sizeof(void*) == 4 ? " ist eine Bibliothek f\xFCr 64-Bit-Windows (x64); das UpdateTool braucht die "
+                                   "Version f\xFCr 32-Bit-Windows (x86). Update wird abgebrochen!"
+                                 : " ist eine Bibliothek f\xFCr 32-Bit-Windows (x86); das UpdateTool braucht die "
+                                   "Version f\xFCr 64-Bit-Windows (x64). Update wird abgebrochen!")},
         {"empty", "", notLibrary},
         {"text", "Dies ist keine Bibliothek.\r\n", notLibrary},
         {"truncated", good.substr(0, good.size() / 2),
@@ -416,24 +450,40 @@ TEST_F(RunWindowTest, RunningKolvanoIsNamedAndNothingChanges)
 {
     Start();
     const std::string before = InstallationSnapshot(demo_.ProgramPath());
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION info = {};
-    const std::string kolvano = demo_.ProgramPath() + "kolvano3.exe";
-    std::string command = "\"" + kolvano + "\" /warten";
-    ASSERT_TRUE(CreateProcessA(kolvano.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                               &info));
-    const KernelHandle process(info.hProcess);
-    const KernelHandle thread(info.hThread);
+    auto kolvano = StartKolvano(demo_.ProgramPath());
+    ASSERT_TRUE(kolvano);
     const Lines boxes = tool_.RunUpdate();
-    TerminateProcess(process.get(), 0);
-    WaitForSingleObject(process.get(), 5000);
-    EXPECT_EQ(boxes, Lines{"Aus der Installation laufen noch Programme: kolvano3.exe. Bitte schlie\xDF" "en Sie sie und "
-                           "dr\xFC" "cken Sie danach erneut Start. Es wurde nichts ge\xE4ndert."});
+    const std::string logged = "kolvano3.exe (Prozess " + std::to_string(kolvano->id) + ").";
+    kolvano.reset();
+    EXPECT_EQ(boxes, Lines{std::string(kKolvanoOpen) + " Es wurde nichts ge\xE4ndert."});
     const Lines lines = tool_.ListLines(IDC_LISTBOX1);
-    const std::string logged = "kolvano3.exe (Prozess " + std::to_string(info.dwProcessId) + ").";
     EXPECT_TRUE(std::any_of(lines.begin(), lines.end(),
                             [&](const std::string& line) { return line.find(logged) != std::string::npos; }));
+    EXPECT_EQ(InstallationSnapshot(demo_.ProgramPath()), before);
+    EXPECT_EQ(tool_.RunUpdate(), Lines{kSuccess}) << "once Kolvano is closed";
+}
+
+// Kolvano started while the run works on many farms: the run stops before its next phase and
+// is undone; once Kolvano is closed, Start brings the update.
+TEST_F(RunWindowTest, KolvanoStartedDuringTheRunStopsItAndItIsUndone)
+{
+    // A few more farms: Kolvano starts while the run is still at its farms.
+    for (int i = 0; i < 3; ++i) {
+        const DemoFarm farm{"BNR6" + std::to_string(10000 + i), "1_1_1", "Weide", "Antrag"};
+        demo_.AddFarm(farm, DemoDataCsv(farm));
+    }
+    Start();
+    const std::string before = InstallationSnapshot(demo_.ProgramPath());
+    tool_.Click(IDC_BTN_START);
+    const std::string journal = demo_.ProgramPath() + "Kolvano-UpdateTool.journal";
+    ASSERT_TRUE(WaitUntil(60000, [&] { return FileExists(journal); }));
+    auto kolvano = StartKolvano(demo_.ProgramPath());
+    ASSERT_TRUE(kolvano);
+    const auto box = tool_.WaitForMessageBox();
+    kolvano.reset();
+    ASSERT_TRUE(box.has_value());
+    EXPECT_EQ(box->text.find(kKolvanoOpen), 0u) << box->text;
+    tool_.PressOk(*box);
     EXPECT_EQ(InstallationSnapshot(demo_.ProgramPath()), before);
     EXPECT_EQ(tool_.RunUpdate(), Lines{kSuccess}) << "once Kolvano is closed";
 }
