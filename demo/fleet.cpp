@@ -12,6 +12,7 @@
 #include "util/files.h"
 #include "util/handles.h"
 #include "util/registry.h"
+#include "util/session.h"
 #include "util/versions.h"
 
 #include <windows.h>
@@ -19,6 +20,7 @@
 #include <cstdio>
 #include <stdexcept>
 #include <exception>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -61,9 +63,16 @@ private:
 };
 
 // What a PC needs while the tool runs on it: a program file held open, a tool already running,
-// Kolvano open.
+// Kolvano open; and what its preparation changed outside its folder, put back when it is done.
 struct Pc {
     Pc(const std::string& root, const std::string& bin) : root(root), bin(bin), demo(root, bin) {}
+    Pc(const Pc&) = delete;
+    Pc& operator=(const Pc&) = delete;
+    ~Pc()
+    {
+        if (restore)
+            restore();
+    }
 
     std::string root;
     std::string bin;
@@ -71,6 +80,7 @@ struct Pc {
     FileHandle heldFile;
     std::unique_ptr<GuiDriver> firstInstance;
     StandIn kolvano;
+    std::function<void()> restore;
 };
 
 struct PcCase {
@@ -290,6 +300,80 @@ void DocumentOutsideFarm(Pc& pc)
                                       "   7.00.02.00  ..\\Hinweis.pdf;\r\n");
 }
 
+// Another Windows user's run was killed over the shared installation: its journal names that
+// user, and one file the run had created.
+const char kOtherUser[] = "S-1-5-21-1004336348-1177238915-682003330-1001";
+
+std::string OtherUsersJournal(const Pc& pc, const std::string& sid)
+{
+    const std::string store = pc.demo.ProgramPath() + "Kolvano-UpdateTool-0000ABCD\\";
+    return "Kolvano-UpdateTool-Journal\t2\t" + store + "\t" + pc.root + "Kolvano-UpdateTool-0000ABCD\\\t" + sid +
+           "\tPC\\anna\r\nnew\t" + pc.demo.ProgramPath() + "Hinweis-anna.txt\r\nmade\t0\r\n";
+}
+
+void OtherUsersRun(Pc& pc)
+{
+    CreateFolder(pc.demo.ProgramPath() + "Kolvano-UpdateTool-0000ABCD");
+    pc.demo.InstallFile("Hinweis-anna.txt", "von der abgebrochenen Sitzung");
+    WriteFileBytes(JournalName(pc), OtherUsersJournal(pc, kOtherUser));
+}
+
+// That user's start undoes the run (as this user's, since a test has one user).
+void OtherUserUndoes(Pc& pc)
+{
+    WriteFileBytes(JournalName(pc), OtherUsersJournal(pc, CurrentUserIdentity().sid));
+}
+
+// A user named with a letter outside code page 1252: the desktop is "...\Lukasz\Desktop" with
+// a Polish L (U+0141), the old link on it.
+const wchar_t kUserShellFolders[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
+
+std::wstring Wide(const std::string& ansi)
+{
+    return std::wstring(ansi.begin(), ansi.end());
+}
+
+std::wstring PolishDesktop(const Pc& pc)
+{
+    return Wide(pc.root) + L"\x0141ukasz\\Desktop\\";
+}
+
+void PolishProfile(Pc& pc)
+{
+    const std::wstring desktop = PolishDesktop(pc);
+    CreateDirectoryW((Wide(pc.root) + L"\x0141ukasz").c_str(), nullptr);
+    CreateDirectoryW(desktop.c_str(), nullptr);
+    const std::string oldDesktop = GetSpecialFolderPath(names::kCsidlDesktop);
+    if (!MoveFileW(Wide(oldDesktop + "Kolvano.lnk").c_str(), (desktop + L"Kolvano.lnk").c_str()))
+        throw std::runtime_error("the old desktop link cannot be moved");
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, kUserShellFolders, 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS)
+        throw std::runtime_error("the shell folders cannot be set");
+    const RegKey owner(key);
+    const std::wstring value = desktop.substr(0, desktop.size() - 1);
+    RegSetValueExW(key, L"Desktop", 0, REG_EXPAND_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                   static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+    pc.restore = [oldDesktop] {
+        HKEY restored = nullptr;
+        if (RegOpenKeyExW(HKEY_CURRENT_USER, kUserShellFolders, 0, KEY_SET_VALUE, &restored) != ERROR_SUCCESS)
+            return;
+        const RegKey owner(restored);
+        const std::wstring old = Wide(oldDesktop.substr(0, oldDesktop.size() - 1));
+        RegSetValueExW(restored, L"Desktop", 0, REG_EXPAND_SZ, reinterpret_cast<const BYTE*>(old.c_str()),
+                       static_cast<DWORD>((old.size() + 1) * sizeof(wchar_t)));
+    };
+}
+
+std::string LinksOnPolishDesktop(const Pc& pc)
+{
+    const std::wstring desktop = PolishDesktop(pc);
+    if (GetFileAttributesW((desktop + L"Kolvano.lnk").c_str()) != INVALID_FILE_ATTRIBUTES)
+        return "the old link stays on the desktop";
+    if (GetFileAttributesW((desktop + L"Kolvano3.lnk").c_str()) == INVALID_FILE_ATTRIBUTES)
+        return "no new link on the desktop";
+    return "";
+}
+
 void SecondInstance(Pc& pc)
 {
     pc.firstInstance = std::make_unique<GuiDriver>();
@@ -324,6 +408,8 @@ const PcCase kFleet[] = {
     {"PC24", "own .alt, .neu, .probe", 0, "/quiet", true, OwnFiles, nullptr, OwnFilesKept},
     {"PC25", "Kolvano open", 1618, "/quiet", false, KolvanoOpen, Release},
     {"PC26", "Kolvano open, data only", 1618, "/quiet", false, KolvanoOpenDataOnly},
+    {"PC27", "other user's killed run", 11, "/quiet", false, OtherUsersRun, OtherUserUndoes},
+    {"PC28", "profile not in CP 1252", 0, "/quiet", true, PolishProfile, nullptr, LinksOnPolishDesktop},
 };
 
 // The first line of the last entry of a log file, without its time stamp.

@@ -161,9 +161,9 @@ TEST(ListFiles, KeepsCodePage1252Names)
     EXPECT_EQ(names, Names{folder + "\\Gr\xFCnland.txt"});
 }
 
-// A folder whose name has characters outside the ANSI code page ("Łukasz") is reached by its
-// short name; one without a short name (here: one that does not exist) has no usable name, and
-// the name shown in a message has those characters replaced.
+// A folder whose name has characters outside the ANSI code page ("Lukasz" with a Polish L) is
+// reached by its short name; one without a short name (here: one that does not exist) has no
+// usable name, and the name shown in a message has those characters replaced.
 TEST(TempFolderName, ShortNameWhereTheLongOneIsNotAnsi)
 {
     ScratchFolder scratch;

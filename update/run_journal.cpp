@@ -339,9 +339,10 @@ std::string RunJournal::StagedName(const std::string& target)
         return programStore_ + "n" + std::to_string(++sequence_);
     const std::string staged = BesideName(target, ".neu");
     // The caller writes it: named and on disk first, like every change.
-    if (!Record({"new", staged}) || !Flush())
+    RunChangePtr entry = CreateNew(staged, nullptr);
+    if (!Record(entry->Line()) || !Flush())
         return {};
-    entries_.push_back(CreateNew(staged, nullptr));
+    entries_.push_back(std::move(entry));
     undone_.push_back(false);
     return staged;
 }
