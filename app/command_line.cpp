@@ -21,18 +21,26 @@ std::string SwitchName(const std::string& arg)
 
 Options ReadOptions(const std::vector<std::string>& args)
 {
-    static constexpr char kLog[] = "log:";
+    // "/log:<file>", and the forms that Windows Installer and Inno Setup admins type:
+    // "/log=<file>" and "/log <file>".
+    static constexpr char kLog[] = "log";
+    constexpr size_t kNamed = 1 + sizeof(kLog);
     Options options;
-    for (const std::string& arg : args) {
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
         const std::string name = SwitchName(arg);
+        const bool logWithFile = name.rfind(kLog, 0) == 0 && name.size() > sizeof(kLog) - 1 &&
+                                 (name[sizeof(kLog) - 1] == ':' || name[sizeof(kLog) - 1] == '=');
         if (name == "quiet")
             options.quiet = true;
         else if (name == "check")
             options.check = true;
         else if (name == "?")
             options.help = true;
-        else if (name.rfind(kLog, 0) == 0 && !Trim(arg.substr(1 + sizeof(kLog) - 1)).empty())
-            options.logPath = Trim(arg.substr(1 + sizeof(kLog) - 1));
+        else if (logWithFile && !Trim(arg.substr(kNamed)).empty())
+            options.logPath = Trim(arg.substr(kNamed));
+        else if (name == kLog && i + 1 < args.size() && SwitchName(args[i + 1]).empty() && !Trim(args[i + 1]).empty())
+            options.logPath = Trim(args[++i]);
         else if (options.error.empty())
             // The first one is named; the rest is still read, so that /quiet keeps its meaning.
             options.error = FormatText(IDS_CMD_UNKNOWN, {arg});

@@ -1,5 +1,7 @@
 // File and folder helpers against the real file system and shell of the Wine prefix.
 #include "tests/test_support.h"
+#include "update/file_steps.h"
+#include "update/u_constants.h"
 #include "util/files.h"
 
 #include <gtest/gtest.h>
@@ -186,5 +188,13 @@ TEST(TempFolderName, ShortNameWhereTheLongOneIsNotAnsi)
     EXPECT_FALSE(missing.named);
     EXPECT_EQ(missing.path.find(scratch.path()), 0u) << missing.path;
     EXPECT_EQ(TempFolder(), "");
+    // The clean-up of a killed run's temp files then touches nothing in the current folder.
+    char current[MAX_PATH] = {};
+    GetCurrentDirectoryA(MAX_PATH, current);
+    SetCurrentDirectoryA(scratch.path().c_str());
+    WriteFileBytes(scratch.path() + names::kTempPlain, "eigene Datei");
+    RemoveOwnTempFiles(TempFolder());
+    EXPECT_TRUE(FileExists(scratch.path() + names::kTempPlain));
+    SetCurrentDirectoryA(current);
     SetEnvironmentVariableW(L"TMP", saved);
 }

@@ -278,6 +278,9 @@ TEST(ReadOptions, SwitchesInAnyCaseWithSlashOrDash)
         {{"/quiet"}, true, false, false, "", ""},
         {{"-QUIET", "/Check"}, true, true, false, "", ""},
         {{"/check", "/log:C:\\Ein Ordner\\upd.log"}, false, true, false, "C:\\Ein Ordner\\upd.log", ""},
+        {{"/Log=C:\\upd.log", "/quiet"}, true, false, false, "C:\\upd.log", ""},
+        {{"/quiet", "-log", "C:\\Ein Ordner\\upd.log"}, true, false, false, "C:\\Ein Ordner\\upd.log", ""},
+        {{"/log", "/quiet"}, true, false, false, "", "/log"},
         {{"-?"}, false, false, true, "", ""},
         // After an unknown switch the rest still counts, so that /quiet keeps the boxes away.
         {{"/stumm", "/quiet", "/x"}, true, false, false, "", "/stumm"},

@@ -18,6 +18,9 @@ TempFileGuard::~TempFileGuard()
 
 void RemoveOwnTempFiles(const std::string& tempPath)
 {
+    // Without a temp folder the bare names would be taken in the current folder.
+    if (tempPath.empty())
+        return;
     for (const char* name : {names::kTempCnd, names::kTempPlain, names::kTempEdited, names::kTempPlausi,
                              names::kTempPlausiAnsi, names::kTempStructure})
         RemoveFile(tempPath + name);
