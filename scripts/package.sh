@@ -28,8 +28,13 @@ if [ -n "${SIGN_PFX:-}" ]; then
     osslsigncode "${args[@]}" >/dev/null
     mv "$exe.signed" "$exe"
     echo "Signed with $SIGN_PFX."
+    if [ -z "${SIGN_TIMESTAMP_URL:-}" ]; then
+        echo "WARNING: not time-stamped: the signature stops being valid when the certificate expires; give SIGN_TIMESTAMP_URL."
+    fi
+    kind="signed release package"
 else
-    echo "Not signed: give SIGN_PFX and SIGN_PASSWORD to sign the tool (SmartScreen and AppLocker expect it)."
+    echo "UNSIGNED TEST PACKAGE: not for distribution. Give SIGN_PFX and SIGN_PASSWORD to sign the tool (SmartScreen and AppLocker expect it)."
+    kind="UNSIGNED TEST PACKAGE"
 fi
 
 version=$(sed -n 's/^#define TOOL_VERSION_TEXT *"\(.*\)"/\1/p' "$build/generated/resources/version.h")
@@ -44,4 +49,4 @@ zipfile="$build/Kolvano-UpdateTool-$version.zip"
 rm -f "$zipfile"
 (cd "$build/package" && zip -q -r "$zipfile" "Kolvano-UpdateTool-$version")
 unzip -l "$zipfile"
-echo "Package: $zipfile"
+echo "Package ($kind): $zipfile"
