@@ -19,6 +19,9 @@ enum ExitCode : int {
     kExitTempFolder = 10,
     // A killed run's changes could not be undone at start-up; nothing else was begun.
     kExitRecoveryFailed = 11,
+    // Every cause the preflight found is a file that another program holds (a viewer, a virus
+    // scanner): nothing was changed, and a later try may pass.
+    kExitFileHeld = 12,
     kExitRunFailed = 1603,
     // The window was closed without a run.
     kExitNoRun = 1602,

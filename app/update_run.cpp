@@ -217,9 +217,12 @@ private:
         std::vector<FarmKey> farms;
         for (const FarmRow& row : FarmRows(view_))
             farms.push_back({row.farm.Name(), row.key});
-        const std::vector<std::string> problems = FPreflight(context_, farms);
+        size_t held = 0;
+        const std::vector<std::string> problems = FPreflight(context_, farms, &held);
         if (problems.empty())
             return;
+        if (held == problems.size())
+            failure_ = RunOutcome::FileHeld;
         message_ = LoadText(IDS_PREFLIGHT_HEADER);
         Log(message_);
         for (const std::string& problem : problems) {
@@ -462,6 +465,8 @@ int ExitCodeOf(RunOutcome outcome)
         return kExitKeys;
     case RunOutcome::PreflightRefused:
         return kExitPreflight;
+    case RunOutcome::FileHeld:
+        return kExitFileHeld;
     case RunOutcome::Failed:
         break;
     }

@@ -42,6 +42,8 @@ enum class RunOutcome {
     KeyRefused,
     // The preflight found problems; nothing was changed.
     PreflightRefused,
+    // The preflight found only files that other programs hold; nothing was changed.
+    FileHeld,
     // A stop after the first change; the changes were undone.
     Failed,
 };

@@ -4,6 +4,8 @@
 #include "util/errors.h"
 #include "util/text.h"
 
+#include <windows.h>
+
 std::string WindowsErrorText(unsigned long code)
 {
     return FormatText(IDS_WINDOWS_ERROR, {std::to_string(code), SystemErrorText(code)});
@@ -12,6 +14,11 @@ std::string WindowsErrorText(unsigned long code)
 std::string WithWindowsError(const std::string& text, unsigned long code)
 {
     return text + " (" + WindowsErrorText(code) + ")";
+}
+
+bool IsHeldError(unsigned long code)
+{
+    return code == ERROR_SHARING_VIOLATION || code == ERROR_LOCK_VIOLATION;
 }
 
 std::string ErrorText(const std::exception& error)

@@ -43,18 +43,21 @@ void CheckWritable(const std::string& folder, std::vector<std::string>& problems
 }
 
 // A document that will be archived must be free to be renamed: no program may hold it open.
-void CheckRenamable(const std::string& path, std::vector<std::string>& problems)
+void CheckRenamable(const std::string& path, std::vector<std::string>& problems, size_t& held)
 {
     const FileHandle file(CreateFileA(path.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                       nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file)
-        problems.push_back(WithWindowsError(FormatText(IDS_PREFLIGHT_HELD, {path}), GetLastError()));
+    const DWORD error = GetLastError();
+    if (file)
+        return;
+    problems.push_back(WithWindowsError(FormatText(IDS_PREFLIGHT_HELD, {path}), error));
+    held += IsHeldError(error) ? 1 : 0;
 }
 
 // Every farm folder that receives documents takes a new file, and every copy there that will be
 // archived can be renamed; every listed document is there to be copied.
 void CheckDocuments(const UpdateContext& context, const std::vector<FarmKey>& farms,
-                    std::vector<std::string>& problems)
+                    std::vector<std::string>& problems, size_t& held)
 {
     if (!FileExists(context.UpdatePath + names::kDocumentList))
         return;
@@ -76,7 +79,7 @@ void CheckDocuments(const UpdateContext& context, const std::vector<FarmKey>& fa
             else if (FolderExists(target))
                 problems.push_back(FormatText(IDS_PREFLIGHT_IN_THE_WAY, {target}));
             else if (FileExists(target))
-                CheckRenamable(target, problems);
+                CheckRenamable(target, problems, held);
         }
     }
 }
@@ -226,11 +229,12 @@ std::string FTempFolderProblem(const UpdateContext& context)
     return problems.empty() ? std::string() : FormatText(IDS_RUN_NO_TEMP, {context.TempPath});
 }
 
-std::vector<std::string> FPreflight(const UpdateContext& context, const std::vector<FarmKey>& farms)
+std::vector<std::string> FPreflight(const UpdateContext& context, const std::vector<FarmKey>& farms, size_t* held)
 {
+    size_t heldFiles = 0;
     std::vector<std::string> problems;
     if (context.HasProgramFiles)
-        problems = FProgramFileProblems(context);
+        problems = FProgramFileProblems(context, &heldFiles);
     // The journal of every run lies beside the installation.
     const std::string journal = RunJournal::PathIn(context.ProgramPath);
     if (GetFileAttributesA(journal.c_str()) != INVALID_FILE_ATTRIBUTES)
@@ -267,9 +271,11 @@ std::vector<std::string> FPreflight(const UpdateContext& context, const std::vec
     for (const char* name : {names::kDocumentList, names::kStructureCsv})
         CheckConvertible(context.UpdatePath + name, problems);
     try {
-        CheckDocuments(context, farms, problems);
+        CheckDocuments(context, farms, problems, heldFiles);
     } catch (const std::exception& error) {
         problems.push_back(ErrorText(error));
     }
+    if (held)
+        *held = heldFiles;
     return problems;
 }

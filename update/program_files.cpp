@@ -49,7 +49,7 @@ DWORD ReplaceBlocker(const std::string& path)
 
 }  // namespace
 
-std::vector<std::string> FProgramFileProblems(const UpdateContext& context)
+std::vector<std::string> FProgramFileProblems(const UpdateContext& context, size_t* held)
 {
     std::vector<std::string> problems;
     for (const char* name : kProgramFileList) {
@@ -62,6 +62,8 @@ std::vector<std::string> FProgramFileProblems(const UpdateContext& context)
         if (blocker != 0) {
             const unsigned int text = blocker == ERROR_ACCESS_DENIED ? IDS_PROGRAM_NO_RIGHTS : IDS_PROGRAM_LOCKED;
             problems.push_back(WithWindowsError(FormatText(text, {name}), blocker));
+            if (held && IsHeldError(blocker))
+                ++*held;
         }
     }
     return problems;

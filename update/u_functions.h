@@ -102,12 +102,14 @@ struct FarmKey {
 // or protected program files, names the run must create that are taken, folders that take no
 // new file, documents that cannot be archived, old-layout farms without a usable application
 // id, too little room for the data files and their temp copies, a catalogue that is no text or
-// holds no record. One German message per problem; empty when the run can begin.
-std::vector<std::string> FPreflight(const UpdateContext& context, const std::vector<FarmKey>& farms);
+// holds no record. One German message per problem; empty when the run can begin. held, when
+// given, counts the problems that are files another program holds.
+std::vector<std::string> FPreflight(const UpdateContext& context, const std::vector<FarmKey>& farms,
+                                    size_t* held = nullptr);
 
 // Every installed program file that the update would replace but cannot, because a running
 // program holds it or a right is missing: one message each, with the Windows error.
-std::vector<std::string> FProgramFileProblems(const UpdateContext& context);
+std::vector<std::string> FProgramFileProblems(const UpdateContext& context, size_t* held = nullptr);
 // The program files the update carries, by name.
 std::vector<std::string> FShippedProgramFiles(const UpdateContext& context);
 
