@@ -187,6 +187,19 @@ void HeldDocument(Pc& pc)
         throw std::runtime_error("the document cannot be held");
 }
 
+// A held document beside a permanent cause: a retry alone would not help, so the code is 9.
+void HeldDocumentAndFolder(Pc& pc)
+{
+    HeldDocument(pc);
+    ProgramFileFolder(pc);
+}
+
+void ReleaseAndRemoveFolders(Pc& pc)
+{
+    Release(pc);
+    RemoveFolders(pc);
+}
+
 void Utf8StructureFile(Pc& pc)
 {
     pc.demo.ShipFile(names::kStructureCsv, "\xEF\xBB\xBF;version=2016.01.01.01\r\nEbene;Feld;Typ\r\n1;Fl\xC3\xA4" "che;N\r\n");
@@ -410,6 +423,7 @@ const PcCase kFleet[] = {
     {"PC26", "Kolvano open, data only", 1618, "/quiet", false, KolvanoOpenDataOnly},
     {"PC27", "other user's killed run", 11, "/quiet", false, OtherUsersRun, OtherUserUndoes},
     {"PC28", "profile not in CP 1252", 0, "/quiet", true, PolishProfile, nullptr, LinksOnPolishDesktop},
+    {"PC29", "held document, folder", 9, "/quiet", false, HeldDocumentAndFolder, ReleaseAndRemoveFolders},
 };
 
 // The first line of the last entry of a log file, without its time stamp.
