@@ -39,14 +39,11 @@ enum class FileOutcome { Done, Stop };
 // ERROR_DISK_FULL when the drive of target has less room than source takes, else none.
 DWORD DriveFullError(const std::string& target, const std::string& source)
 {
-    WIN32_FILE_ATTRIBUTE_DATA data = {};
     ULARGE_INTEGER free = {};
     const std::string folder = target.substr(0, target.find_last_of('\\') + 1);
-    if (!GetFileAttributesExA(source.c_str(), GetFileExInfoStandard, &data) ||
-        !GetDiskFreeSpaceExA(folder.c_str(), &free, nullptr, nullptr))
+    if (!PathExists(source) || !GetDiskFreeSpaceExA(folder.c_str(), &free, nullptr, nullptr))
         return ERROR_SUCCESS;
-    const unsigned long long size = (static_cast<unsigned long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-    return free.QuadPart < size ? ERROR_DISK_FULL : ERROR_SUCCESS;
+    return free.QuadPart < FileSize(source) ? ERROR_DISK_FULL : ERROR_SUCCESS;
 }
 
 // Filters and extends the decrypted file, encrypts it into the run's store and lets it take the

@@ -25,25 +25,22 @@ namespace {
 
 constexpr char kNewEntrySuffix[] = "_1_1";
 
-struct OldValues {
-    std::string key;
-    int saveKey = 0;
-    std::string savePath;
-};
-
-bool ReadOldValues(const std::string& farm, OldValues& values, std::string& message)
+// The farm key's values must be of the kinds the entry key takes before they are moved there.
+bool CheckOldValues(const std::string& farm, std::string& message)
 {
     const RegKey key = OpenUserKey(Farm(farm).FarmKeyPath());
     if (!key) {
         message = FormatText(IDS_FOLDERS_NO_KEY, {farm});
         return false;
     }
+    std::string text;
+    int number = 0;
     const char* bad = nullptr;
-    if (ReadStringValue(key, names::kKeyValue, values.key) == ValueRead::WrongType)
+    if (ReadStringValue(key, names::kKeyValue, text) == ValueRead::WrongType)
         bad = names::kKeyValue;
-    else if (ReadIntegerValue(key, names::kSaveKeyValue, values.saveKey) != ValueRead::Ok)
+    else if (ReadIntegerValue(key, names::kSaveKeyValue, number) != ValueRead::Ok)
         bad = names::kSaveKeyValue;
-    else if (ReadStringValue(key, names::kSavePathValue, values.savePath) == ValueRead::WrongType)
+    else if (ReadStringValue(key, names::kSavePathValue, text) == ValueRead::WrongType)
         bad = names::kSavePathValue;
     if (bad) {
         message = FormatText(IDS_FOLDERS_BAD_VALUE, {bad, farm});
@@ -186,9 +183,8 @@ IdRead ReadFarmApplicationId(const UpdateContext& context, const std::string& fa
 bool FCheckOldLayoutFarm(const UpdateContext& context, const std::string& farm, const std::string& key,
                          std::string& message)
 {
-    OldValues values;
     std::string id;
-    return ReadOldValues(farm, values, message) &&
+    return CheckOldValues(farm, message) &&
            ReadFarmApplicationId(context, farm, key, id, message) != IdRead::Stop;
 }
 
@@ -203,8 +199,7 @@ bool FModifyFolderStructure(UpdateContext& context, const std::string& farm, con
     try {
         const std::string entry = id + kNewEntrySuffix;
         if (context.RestructureFolders) {
-            OldValues values;
-            if (!ReadOldValues(farm, values, message) || !MoveFarm(context, farm, entry, message))
+            if (!CheckOldValues(farm, message) || !MoveFarm(context, farm, entry, message))
                 return false;
             movedTo = Farm::FromEntry(farm, entry).Name();
         }

@@ -84,14 +84,6 @@ void CheckDocuments(const UpdateContext& context, const std::vector<FarmKey>& fa
     }
 }
 
-unsigned long long FileSize(const std::string& path)
-{
-    WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data))
-        return 0;
-    return (static_cast<unsigned long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-}
-
 // The catalogue must hold records and nothing but text.
 void CheckCatalog(const std::string& path, std::vector<std::string>& problems)
 {
@@ -237,7 +229,7 @@ std::vector<std::string> FPreflight(const UpdateContext& context, const std::vec
         problems = FProgramFileProblems(context, &heldFiles);
     // The journal of every run lies beside the installation.
     const std::string journal = RunJournal::PathIn(context.ProgramPath);
-    if (GetFileAttributesA(journal.c_str()) != INVALID_FILE_ATTRIBUTES)
+    if (PathExists(journal))
         problems.push_back(FormatText(IDS_PREFLIGHT_IN_THE_WAY, {journal}));
     else
         CheckWritable(context.ProgramPath, problems);

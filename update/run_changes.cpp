@@ -26,11 +26,6 @@ constexpr char kNoValue[] = "-";
 // The identity of a created folder.
 constexpr char kFolder[] = "folder";
 
-bool Exists(const std::string& path)
-{
-    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
 std::string Hex(const std::string& bytes)
 {
     std::string text;
@@ -142,10 +137,10 @@ public:
 
     bool Undo(std::string& leftOver) const override
     {
-        if (!Exists(kept_)) {
+        if (!PathExists(kept_)) {
             // Not made, or put back already: the original stands and is not the run's new file.
             // Otherwise the kept original was lost since the run kept it.
-            if (Exists(original_) && !(replaced_ && StampOf(original_) == replacement_))
+            if (PathExists(original_) && !(replaced_ && StampOf(original_) == replacement_))
                 return true;
             SetLastError(ERROR_FILE_NOT_FOUND);
             return Failed(leftOver, FormatText(IDS_TX_LEFT_LOST, {original_, kept_}));
@@ -159,11 +154,11 @@ private:
     bool PutBack() const
     {
         if (!FileExists(kept_))
-            return !Exists(original_) && MoveFileExA(kept_.c_str(), original_.c_str(), 0) != 0;
+            return !PathExists(original_) && MoveFileExA(kept_.c_str(), original_.c_str(), 0) != 0;
         // The original still stands where it was (a program may hold it): only the second name goes.
         if (IsSameFile(kept_, original_))
             return RemoveFile(kept_);
-        if (Exists(original_))
+        if (PathExists(original_))
             ClearFileAttributes(original_);
         return MoveFileExA(kept_.c_str(), original_.c_str(),
                            MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED | MOVEFILE_WRITE_THROUGH) != 0;
@@ -186,7 +181,7 @@ public:
 
     bool Ready() const override
     {
-        if (!Exists(path_))
+        if (!PathExists(path_))
             return true;
         SetLastError(ERROR_ALREADY_EXISTS);
         return false;
@@ -210,7 +205,7 @@ public:
                 return true;
             return Failed(leftOver, FormatText(IDS_TX_LEFT_NEW, {path_}));
         }
-        if (!Exists(path_))
+        if (!PathExists(path_))
             return true;
         // A file that is no longer the one the run made (another change put an original back
         // under this name, or someone wrote it since) is not the run's to remove.
@@ -237,9 +232,9 @@ public:
     // A rename happens whole or not at all: while the old name stands, there is nothing to undo.
     bool Undo(std::string& leftOver) const override
     {
-        if (Exists(from_))
+        if (PathExists(from_))
             return true;
-        if (!Exists(to_)) {
+        if (!PathExists(to_)) {
             SetLastError(ERROR_FILE_NOT_FOUND);
             return Failed(leftOver, FormatText(IDS_TX_LEFT_LOST, {from_, to_}));
         }

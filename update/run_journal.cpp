@@ -182,7 +182,7 @@ bool RemoveStores(const Parsed& journal, std::string& leftOver)
         ok = false;
     }
     for (const std::string& store : {journal.programStore, journal.userStore})
-        if (GetFileAttributesA(store.c_str()) != INVALID_FILE_ATTRIBUTES && !DeleteTree(store)) {
+        if (PathExists(store) && !DeleteTree(store)) {
             leftOver += (ok ? "" : " ") + FormatText(IDS_TX_LEFT_NEW, {store});
             ok = false;
         }

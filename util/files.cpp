@@ -51,6 +51,19 @@ bool FolderExists(const std::string& path)
     return attributes != kNoAttributes && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
+bool PathExists(const std::string& path)
+{
+    return GetFileAttributesA(path.c_str()) != kNoAttributes;
+}
+
+unsigned long long FileSize(const std::string& path)
+{
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data))
+        return 0;
+    return (static_cast<unsigned long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
 std::string OwnExecutablePath()
 {
     std::vector<char> buffer(MAX_PATH);

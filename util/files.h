@@ -12,6 +12,12 @@ bool FileExists(const std::string& path);
 // True when the path names an existing folder.
 bool FolderExists(const std::string& path);
 
+// True when the path names an existing file or folder.
+bool PathExists(const std::string& path);
+
+// The file's size in bytes; 0 when it cannot be read.
+unsigned long long FileSize(const std::string& path);
+
 // Full path of the running executable, and its folder with a trailing backslash.
 std::string OwnExecutablePath();
 std::string ExecutableFolder();
