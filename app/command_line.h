@@ -22,6 +22,9 @@ enum ExitCode : int {
     // Every cause the preflight found is a file that another program holds (a viewer, a virus
     // scanner): nothing was changed, and a later try may pass.
     kExitFileHeld = 12,
+    // The update folder differs from its signed manifest (a file changed, missing or added, a
+    // signature that does not verify, an older update): nothing was changed.
+    kExitFolderRefused = 13,
     kExitRunFailed = 1603,
     // The window was closed without a run.
     kExitNoRun = 1602,

@@ -86,8 +86,7 @@ bool HasOldLayoutFarm(const std::string& programPath)
 void ReadUpdateSettings(UpdateContext& context)
 {
     const std::string ini = context.UpdatePath + names::kUpdateIni;
-    if (FileExists(context.UpdatePath + names::kMainExe))
-        context.HasProgramFiles = true;
+    context.HasProgramFiles = FileExists(context.UpdatePath + names::kMainExe);
     context.ReplacePlausi = IniFlag(ini, names::kReplacePlausiKey);
     context.DeleteAppData = IniFlag(ini, names::kDeleteAppDataKey);
     const std::string catalog = context.UpdatePath + names::kCatalogCsv;
@@ -107,6 +106,17 @@ void ReadInstalledVersions(UpdateContext& context)
 }
 
 }  // namespace
+
+bool RereadUpdateSettings(UpdateContext& context, std::string& error)
+{
+    try {
+        ReadUpdateSettings(context);
+    } catch (const StartupError& stop) {
+        error = stop.what();
+        return false;
+    }
+    return true;
+}
 
 StartupResult FillUpdateContext(UpdateContext& context, const std::string& exePath)
 {

@@ -43,6 +43,10 @@ struct StartupResult {
 // sequence; the fields set so far keep their values.
 StartupResult FillUpdateContext(UpdateContext& context, const std::string& exePath);
 
+// Reads update.ini and the catalogue list again, as the run uses them once the update folder is
+// verified and held: what start-up read may have changed since. False with the error's text.
+bool RereadUpdateSettings(UpdateContext& context, std::string& error);
+
 // Reads the catalogue prefixes (characters 6 to 12 of each non-blank line) into the list.
 // Throws StartupError when the file cannot be read.
 void FLoadCatalogList(const std::string& path, std::vector<std::string>& list);

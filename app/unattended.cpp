@@ -8,8 +8,10 @@
 #include "resources/resource.h"
 #include "update/errors.h"
 #include "update/farm.h"
+#include "update/u_constants.h"
 #include "update/u_functions.h"
 #include "update/u_log.h"
+#include "update/update_folder.h"
 #include "util/files.h"
 #include "util/handles.h"
 #include "util/text.h"
@@ -167,12 +169,18 @@ int UnattendedRun::Decide(const StartupResult& startup)
 // The version gate, the rows and their keys, then the run or its checks.
 int UnattendedRun::CheckAndRun()
 {
-    if (context_.HasProgramFiles && !IsUpdatePossible(context_))
+    const bool quietRun = options_.quiet && !options_.check;
+    if (context_.HasProgramFiles && !IsUpdatePossible(context_)) {
+        // Nothing to do here, ever: the update is noted as done, so that the distribution
+        // system's detection finds it and reports the success that 1638 means.
+        if (quietRun)
+            FRecordUpdateIdentity(names::kAppliedIdValue, UpdateIdentity(context_.UpdatePath));
         return Stop(FormatText(IDS_REFUSED_BOX, {context_.InstalledVersion, context_.UpdateVersion}),
                     kExitNewerInstalled);
+    }
     // A roll-out starts the tool again and again; once applied, nothing is done twice.
-    if (std::string fingerprint; options_.quiet && !options_.check && FIsUpdateApplied(context_, fingerprint)) {
-        Log(FormatText(IDS_ALREADY_APPLIED, {context_.UpdateVersion, fingerprint}));
+    if (std::string identity; quietRun && FIsUpdateApplied(context_, identity)) {
+        Log(FormatText(IDS_ALREADY_APPLIED, {context_.UpdateVersion, identity}));
         return kExitSuccess;
     }
     if (IsGridFilled(context_))
@@ -180,6 +188,9 @@ int UnattendedRun::CheckAndRun()
     if (!KeysComplete())
         return Stop(LoadText(IDS_KEYS_MISSING_STOP), kExitKeys);
     const int code = ExitCodeOf(RunUpdate(context_, *this, options_.check ? RunMode::Check : RunMode::Update).outcome);
+    // A pilot's detection rule looks for this value: the update could begin here.
+    if (code == kExitSuccess && options_.check)
+        FRecordUpdateIdentity(names::kCheckedIdValue, context_.UpdateId);
     if (code == kExitSuccess && options_.check && !options_.quiet)
         Report(LoadText(IDS_CHECK_PASSED), false);
     return code;

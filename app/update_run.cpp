@@ -2,6 +2,7 @@
 
 #include "app/command_line.h"
 #include "app/farm_rows.h"
+#include "app/startup.h"
 #include "resources/resource.h"
 #include "update/errors.h"
 #include "update/farm.h"
@@ -11,6 +12,7 @@
 #include "update/u_constants.h"
 #include "update/u_functions.h"
 #include "update/u_log.h"
+#include "update/update_folder.h"
 #include "util/files.h"
 #include "util/text.h"
 
@@ -432,6 +434,11 @@ RunResult RunUpdate(UpdateContext& context, RunView& view, RunMode mode)
         outcome = RunOutcome::NotInstalled;
     } else if (!FileExists(context.UpdatePath + names::kPbfLibrary)) {
         stop = LoadText(IDS_RUN_NO_LIBRARY);
+    } else if (const FolderCheck folder = VerifyUpdateFolder(context, SignerCertificate(), stop);
+               folder != FolderCheck::Verified) {
+        outcome = folder == FolderCheck::FileHeld ? RunOutcome::FileHeld : RunOutcome::FolderRefused;
+    } else if (!RereadUpdateSettings(context, stop)) {
+        outcome = RunOutcome::FolderUnreadable;
     } else if (!CheckPbfLibrary(context.UpdatePath, reason)) {
         stop = FormatText(IDS_PBF_RUN_STOPPED, {reason});
     } else if (mode == RunMode::Check) {
@@ -443,6 +450,9 @@ RunResult RunUpdate(UpdateContext& context, RunView& view, RunMode mode)
     if (!stop.empty()) {
         Log(stop);
         view.ShowError(stop);
+        // Start stays off for a folder that is not the update it claims to be.
+        if (outcome == RunOutcome::FolderRefused)
+            view.EnableStart(false);
         return {outcome, 0};
     }
     return UpdateRun(context, view).Run(mode);
@@ -467,6 +477,10 @@ int ExitCodeOf(RunOutcome outcome)
         return kExitPreflight;
     case RunOutcome::FileHeld:
         return kExitFileHeld;
+    case RunOutcome::FolderUnreadable:
+        return kExitUpdateFolder;
+    case RunOutcome::FolderRefused:
+        return kExitFolderRefused;
     case RunOutcome::Failed:
         break;
     }

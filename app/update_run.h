@@ -36,6 +36,10 @@ enum class RunOutcome {
     ProgramRunning,
     // The temp folder is missing or takes no file; nothing was changed.
     TempUnusable,
+    // A file of the update folder cannot be read again after the folder's check.
+    FolderUnreadable,
+    // The update folder differs from its signed manifest, or has none where one is required.
+    FolderRefused,
     // The encryption library is missing, of the wrong kind, or cannot be loaded.
     LibraryUnusable,
     // The key check stopped; nothing was changed.

@@ -221,3 +221,28 @@
 #define IDS_APPLIED_ID             2107
 #define IDS_ALREADY_APPLIED        2108
 #define IDS_APPLIED_NOT_WRITTEN    2109
+
+// The update folder's signed list of files.
+#define IDS_FOLDER_UNSIGNED_TEST   2201
+#define IDS_FOLDER_VERIFIED        2202
+#define IDS_FOLDER_VERIFIED_UNSIGNED 2203
+#define IDS_FOLDER_REFUSED         2204
+#define IDS_FOLDER_NO_MANIFEST     2205
+#define IDS_FOLDER_NO_SIGNATURE    2206
+#define IDS_FOLDER_BAD_SIGNATURE   2207
+#define IDS_FOLDER_BAD_MANIFEST    2208
+#define IDS_FOLDER_OLDER           2209
+#define IDS_FOLDER_VERSION         2210
+#define IDS_FOLDER_MISSING         2211
+#define IDS_FOLDER_CHANGED         2212
+#define IDS_FOLDER_DIGESTS         2213
+#define IDS_FOLDER_EXTRA           2214
+#define IDS_FOLDER_HELD            2215
+#define IDS_FOLDER_UNREADABLE      2216
+#define IDS_SIGNATURE_NOT_CMS      2217
+#define IDS_SIGNATURE_OTHER_KEY    2218
+#define IDS_SIGNATURE_NOT_SHA256   2219
+#define IDS_SIGNATURE_OTHER_CONTENT 2220
+#define IDS_SIGNATURE_NO_CERT      2221
+// The signer's certificate (DER) in a release tool.
+#define IDR_SIGNER_CERT            2301

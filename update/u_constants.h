@@ -14,6 +14,10 @@ inline constexpr char kDescriptionValue[] = "BezAntrag";
 // What the last successful run applied, for this user: the update's version and fingerprint.
 inline constexpr char kAppliedVersionValue[] = "AppliedUpdate";
 inline constexpr char kAppliedIdValue[] = "AppliedUpdateId";
+// The sequence number of the applied update's manifest: an older update is refused.
+inline constexpr char kAppliedSequenceValue[] = "AppliedUpdateSequence";
+// The identity of the update that the last /check found ready to begin, for a pilot's detection.
+inline constexpr char kCheckedIdValue[] = "CheckedUpdateId";
 
 // update.ini in the update folder.
 inline constexpr char kUpdateIni[] = "update.ini";

@@ -2,6 +2,8 @@
 // update operations. No window header may be included here.
 #pragma once
 
+#include "util/handles.h"
+
 #include <string>
 #include <vector>
 
@@ -32,6 +34,13 @@ struct UpdateContext {
     std::vector<std::string> CatalogList;
     // Farm folders whose data CSVs this run brought to the current version.
     std::vector<std::string> UpdatedFarmList;
+    // The update's identity (its manifest's SHA-256, or the folder's fingerprint without one) and
+    // the manifest's sequence number, set when the folder is verified at Start.
+    std::string UpdateId;
+    unsigned long long UpdateSequence = 0;
+    // The verified files of the update folder, held against writing until the tool ends, so that
+    // none can be swapped between the check and the run that loads and copies them.
+    std::vector<FileHandle> HeldUpdateFiles;
     // While a run changes the installation: where each change is recorded before it is made.
     RunJournal* Journal = nullptr;
 };

@@ -132,13 +132,17 @@ void CreateStartMenuShortcuts(const UpdateContext& context);
 // The documents that the list names as newer than the installed version, each once.
 std::vector<std::string> FDocumentNames(const UpdateContext& context);
 
-// Whether this user's last successful run applied this very update: its version and the
-// fingerprint of the update folder, which is handed out in fingerprint.
-bool FIsUpdateApplied(const UpdateContext& context, std::string& fingerprint);
+// Whether this user's last successful run applied this very update: its version and identity
+// (the manifest's SHA-256, or the folder's fingerprint), which is handed out in identity.
+bool FIsUpdateApplied(const UpdateContext& context, std::string& identity);
 
-// Notes the update as applied (version and fingerprint, a debug line too), through the run's
-// journal; false with the message when the registry takes no value.
+// Notes the update as applied (version, identity and the manifest's sequence number, a debug
+// line too), through the run's journal; false with the message when the registry takes no value.
 bool FRecordAppliedUpdate(const UpdateContext& context, std::string& message);
+
+// Notes an identity under the product's key outside any run, for a distribution system's
+// detection: of an update that this PC needs no more, or that /check found ready.
+bool FRecordUpdateIdentity(const char* valueName, const std::string& identity);
 
 // Copies the documents listed as newer than the installed version into the farm's folder,
 // archiving existing copies. True without a list.

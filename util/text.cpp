@@ -54,3 +54,21 @@ std::string SystemErrorText(unsigned long code)
                                         buffer, sizeof(buffer), nullptr);
     return Trim(std::string(buffer, length));
 }
+
+std::wstring ToWide(const std::string& text, unsigned int codePage)
+{
+    const int length = static_cast<int>(text.size());
+    const int size = MultiByteToWideChar(codePage, 0, text.data(), length, nullptr, 0);
+    std::wstring wide(static_cast<size_t>(size), L'\0');
+    MultiByteToWideChar(codePage, 0, text.data(), length, wide.data(), size);
+    return wide;
+}
+
+std::string FromWide(const std::wstring& text, unsigned int codePage)
+{
+    const int length = static_cast<int>(text.size());
+    const int size = WideCharToMultiByte(codePage, 0, text.data(), length, nullptr, 0, nullptr, nullptr);
+    std::string narrow(static_cast<size_t>(size), '\0');
+    WideCharToMultiByte(codePage, 0, text.data(), length, narrow.data(), size, nullptr, nullptr);
+    return narrow;
+}

@@ -16,3 +16,8 @@ std::string FormatText(unsigned int id, std::initializer_list<std::string> args)
 // Windows' own description of a system error code, without the closing line break; empty when
 // Windows has none.
 std::string SystemErrorText(unsigned long code);
+
+// Text between a code page's bytes and UTF-16; the tool's own texts use 1252, the update's list
+// of files UTF-8 (65001). Bytes that are invalid in the code page become U+FFFD.
+std::wstring ToWide(const std::string& text, unsigned int codePage);
+std::string FromWide(const std::wstring& text, unsigned int codePage);
