@@ -65,12 +65,17 @@ struct RunStopped {};
 
 class UpdateRun {
 public:
-    UpdateRun(UpdateContext& context, RunView& view) : context_(context), view_(view) {}
+    UpdateRun(UpdateContext& context, RunView& view, const std::string& folderChecked)
+        : context_(context), view_(view), folderChecked_(folderChecked),
+          folderCheckLevel_(context.HeldUpdateFiles.empty() ? 1 : 0)
+    {
+    }
 
     RunResult Run(RunMode mode)
     {
         view_.ShowBusy(true);
         view_.ClearLog();
+        WriteLog(folderChecked_, folderCheckLevel_);
         view_.EnableControls(false);
         view_.SetWaitCursor(true);
         view_.Repaint();
@@ -408,6 +413,10 @@ private:
 
     UpdateContext& context_;
     RunView& view_;
+    // How the update folder was checked, the run's first status line.
+    const std::string folderChecked_;
+    // A debug line for a folder without a manifest, which only a test build takes.
+    const unsigned char folderCheckLevel_;
     RunJournal journal_{context_};
     // Rows whose farm moved to the current layout in this run, with their label before.
     std::vector<std::pair<int, std::string>> movedLabels_;
@@ -427,6 +436,7 @@ RunResult RunUpdate(UpdateContext& context, RunView& view, RunMode mode)
     // An installation and a library this process can load are required before anything changes.
     std::string stop;
     std::string reason;
+    std::string checked;
     RunOutcome outcome = RunOutcome::LibraryUnusable;
     // Without an installation every path of the run would point into the current folder.
     if (context.ProgramPath.empty()) {
@@ -434,10 +444,11 @@ RunResult RunUpdate(UpdateContext& context, RunView& view, RunMode mode)
         outcome = RunOutcome::NotInstalled;
     } else if (!FileExists(context.UpdatePath + names::kPbfLibrary)) {
         stop = LoadText(IDS_RUN_NO_LIBRARY);
-    } else if (const FolderCheck folder = VerifyUpdateFolder(context, SignerCertificate(), stop);
+    } else if (const FolderCheck folder = VerifyUpdateFolder(context, SignerCertificate(), checked);
                folder != FolderCheck::Verified) {
+        stop = checked;
         outcome = folder == FolderCheck::FileHeld ? RunOutcome::FileHeld : RunOutcome::FolderRefused;
-    } else if (!RereadUpdateSettings(context, stop)) {
+    } else if (!context.HeldUpdateFiles.empty() && !RereadUpdateSettings(context, stop)) {
         outcome = RunOutcome::FolderUnreadable;
     } else if (!CheckPbfLibrary(context.UpdatePath, reason)) {
         stop = FormatText(IDS_PBF_RUN_STOPPED, {reason});
@@ -455,7 +466,7 @@ RunResult RunUpdate(UpdateContext& context, RunView& view, RunMode mode)
             view.EnableStart(false);
         return {outcome, 0};
     }
-    return UpdateRun(context, view).Run(mode);
+    return UpdateRun(context, view, checked).Run(mode);
 }
 
 int ExitCodeOf(RunOutcome outcome)

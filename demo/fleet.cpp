@@ -9,6 +9,8 @@
 #include "update/farm.h"
 #include "update/u_constants.h"
 #include "update/u_log.h"
+#include "update/update_folder.h"
+#include "util/digest.h"
 #include "util/files.h"
 #include "util/handles.h"
 #include "util/registry.h"
@@ -17,6 +19,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <stdexcept>
 #include <exception>
@@ -251,6 +254,48 @@ std::string AppliedNoted(const Pc&)
                : "no applied update noted";
 }
 
+// The PC is detected as the distribution guide says: the value holds the update's identity.
+std::string Detected(const Pc& pc, const char* value)
+{
+    std::string identity;
+    ReadStringValue(OpenUserKey(names::kProductKey), value, identity);
+    if (identity.empty() || identity != UpdateIdentity(pc.demo.UpdatePath()))
+        return std::string(value) + " is '" + identity + "', not the update's identity";
+    return "";
+}
+
+std::string DetectedAsApplied(const Pc& pc)
+{
+    return Detected(pc, names::kAppliedIdValue);
+}
+
+std::string DetectedAsChecked(const Pc& pc)
+{
+    return Detected(pc, names::kCheckedIdValue);
+}
+
+// A manifest of the update folder as the signing script writes one, unsigned, which the test
+// build checks too; then one listed file changed, as by a copy that broke off.
+void TamperedFolder(Pc& pc)
+{
+    const std::string folder = pc.demo.UpdatePath();
+    std::vector<std::string> files;
+    ListFiles(folder, "*.*", true, &files);
+    std::string manifest = "Kolvano-UpdateManifest 1\r\nproduct Kolvano\r\nversion 7.00.02.02\r\nsequence 1\r\n";
+    for (const std::string& file : files) {
+        const std::string bytes = ReadFileBytes(file);
+        manifest += "file " + Sha256Hex(bytes) + " " + std::to_string(bytes.size()) + " " + file.substr(folder.size()) +
+                    "\r\n";
+    }
+    WriteFileBytes(folder + kManifestName, manifest);
+    WriteFileBytes(folder + "qzmail.dll", "qzmail.dll 7.00.0");
+}
+
+void RecopyFolder(Pc& pc)
+{
+    WriteFileBytes(pc.demo.UpdatePath() + "qzmail.dll", "qzmail.dll 7.00.02.02");
+}
+
 void WrongKey(Pc&)
 {
     SetUserString(Farm(kSpoiledFarm.FarmId()).ValuesKeyPath(), names::kKeyValue, "Winterweide");
@@ -397,18 +442,18 @@ void SecondInstance(Pc& pc)
 const PcCase kFleet[] = {
     {"PC01", "update", 0, "/quiet", true, Untouched},
     {"PC02", "already applied", 0, "/quiet", false, UpToDate, nullptr, AppliedNoted},
-    {"PC03", "check passes", 0, "/quiet /check", false, Untouched},
+    {"PC03", "check passes", 0, "/quiet /check", false, Untouched, nullptr, DetectedAsChecked},
     {"PC04", "wrong key", 8, "/quiet", false, WrongKey},
     {"PC05", "check: wrong key", 8, "/check /quiet", false, WrongKey},
     {"PC06", "key missing", 8, "/quiet", false, MissingKey},
     {"PC07", "program file held", 12, "/quiet", false, HeldProgramFile, Release},
-    {"PC08", "installed is newer", 1638, "/quiet", false, NewerInstalled},
+    {"PC08", "installed is newer", 1638, "/quiet", false, NewerInstalled, nullptr, DetectedAsApplied},
     {"PC09", "not installed", 5, "/quiet", false, NotInstalled},
     {"PC10", "registry unreadable", 6, "/quiet", false, UnreadableRegistry},
     {"PC11", "library missing", 7, "/quiet", false, MissingLibrary},
     {"PC12", "library unusable", 7, "/QUIET", false, TextAsLibrary},
     {"PC13", "second instance", 1618, "/quiet", false, SecondInstance},
-    {"PC14", "stops mid-run, undone", 1603, "-quiet", false, HeldDataFile, Release},
+    {"PC14", "data file held", 12, "-quiet", false, HeldDataFile, Release},
     {"PC15", "bad command line", 1639, "/quiet /stumm", false, Untouched},
     {"PC16", "log not writable", 1622, "/quiet /log:C:\\Kolvano-Flotte-fehlt\\pc.log", false, Untouched},
     {"PC17", "document outside farm", 9, "/quiet", false, DocumentOutsideFarm},
@@ -424,6 +469,7 @@ const PcCase kFleet[] = {
     {"PC27", "other user's killed run", 11, "/quiet", false, OtherUsersRun, OtherUserUndoes},
     {"PC28", "profile not in CP 1252", 0, "/quiet", true, PolishProfile, nullptr, LinksOnPolishDesktop},
     {"PC29", "held document, folder", 9, "/quiet", false, HeldDocumentAndFolder, ReleaseAndRemoveFolders},
+    {"PC30", "update folder tampered", 13, "/quiet", false, TamperedFolder, RecopyFolder},
 };
 
 // The first line of the last entry of a log file, without its time stamp.
@@ -456,10 +502,23 @@ std::string LastEntry(const std::string& path)
     return last;
 }
 
-// Every file and product registry value, with the desktop's shortcuts.
+// Every file and product registry value, with the desktop's shortcuts. The detection values that
+// a run without changes may note (a 1638 PC, a /check that passed) are left out: the PCs' own
+// checks look at them.
 std::string Snapshot(const Pc& pc)
 {
-    return InstallationSnapshot(pc.root) + InstallationSnapshot(GetSpecialFolderPath(names::kCsidlDesktop));
+    std::string snapshot;
+    size_t start = 0;
+    const std::string all = InstallationSnapshot(pc.root) + InstallationSnapshot(GetSpecialFolderPath(names::kCsidlDesktop));
+    while (start < all.size()) {
+        const size_t end = std::min(all.find('\n', start), all.size());
+        const std::string line = all.substr(start, end - start);
+        if (!line.starts_with(names::kAppliedIdValue + std::string("=")) &&
+            !line.starts_with(names::kCheckedIdValue + std::string("=")))
+            snapshot += line + '\n';
+        start = end + 1;
+    }
+    return snapshot;
 }
 
 struct Result {

@@ -210,6 +210,7 @@
 #define IDS_TX_LEFT_LOST           2015
 #define IDS_TX_OTHER_USER          2016
 #define IDS_PREFLIGHT_FOLDER_NAME  2017
+#define IDS_PREFLIGHT_DATA_HELD    2018
 
 // Traceable runs.
 #define IDS_RUNLOG_WHO             2101

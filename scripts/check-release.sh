@@ -22,5 +22,17 @@ SIGN_PFX="$work/cert.pfx" SIGN_PASSWORD=wegwerf BUILD_DIR="$build" bash "$root/s
 zipfile=$(ls "$build"/Kolvano-UpdateTool-*.zip)
 rm -rf "$work/unpacked"
 unzip -q "$zipfile" -d "$work/unpacked"
-osslsigncode verify -CAfile "$work/cert.pem" -in "$work"/unpacked/*/Kolvano-UpdateTool.exe
-echo "release check: $(basename "$zipfile") built and its signed tool verified"
+tool=$(ls "$work"/unpacked/*/Kolvano-UpdateTool.exe)
+osslsigncode verify -CAfile "$work/cert.pem" -in "$tool"
+
+# The release tool carries the certificate as the signer of update folders, and a folder signed
+# with it verifies.
+openssl x509 -in "$work/cert.pem" -outform DER -out "$work/cert.der"
+perl -0777 -e 'open my $t, "<:raw", $ARGV[0] or die; open my $c, "<:raw", $ARGV[1] or die;
+    my ($tool, $cert) = (<$t>, <$c>); exit(index($tool, $cert) < 0)' "$tool" "$work/cert.der" ||
+    { echo "the release tool does not carry the update signer's certificate"; exit 1; }
+rm -rf "$work/folder" && mkdir "$work/folder" && cp "$tool" "$build/bin/pbfdec.dll" "$work/folder/"
+SIGN_PFX="$work/cert.pfx" SIGN_PASSWORD=wegwerf bash "$root/scripts/sign-update-folder.sh" "$work/folder"
+openssl cms -verify -binary -inform DER -in "$work/folder/update.manifest.p7s" -content "$work/folder/update.manifest" \
+    -CAfile "$work/cert.pem" -purpose any >/dev/null
+echo "release check: $(basename "$zipfile") built, its signed tool verified, an update folder signed for it"

@@ -3,7 +3,8 @@
 #   build-release/Kolvano-UpdateTool-<version>.zip
 # with the tool, a commented example update.ini, the guide for preparing an update folder and
 # the guide for software distribution. Given a code-signing certificate, the tool is signed
-# (Authenticode, SHA-256), with a time stamp when a time-stamp server is named:
+# (Authenticode, SHA-256), with a time stamp when a time-stamp server is named, and the
+# certificate is built in as the signer of update folders (scripts/sign-update-folder.sh):
 #   SIGN_PFX=<file.pfx> SIGN_PASSWORD=<password> [SIGN_TIMESTAMP_URL=<url>] bash scripts/package.sh
 set -euo pipefail
 
@@ -12,17 +13,26 @@ build=${BUILD_DIR:-$root/build-release}
 
 bash "$root/scripts/install-deps.sh"
 
+# The certificate that signs the tool also signs the update folders' manifests: the release tool
+# carries it and refuses a folder it did not sign. Without one, the tool is a test build.
+certificate=""
+if [ -n "${SIGN_PFX:-}" ]; then
+    passfile=$(mktemp)
+    trap 'rm -f "$passfile"' EXIT
+    printf '%s' "${SIGN_PASSWORD:-}" >"$passfile"
+    mkdir -p "$build"
+    certificate="$build/update-signer.der"
+    openssl pkcs12 -in "$SIGN_PFX" -passin "file:$passfile" -nokeys -clcerts |
+        openssl x509 -outform DER -out "$certificate"
+fi
 cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" -DCMAKE_BUILD_TYPE=Release \
-    -DBUILD_TESTING=OFF
+    -DBUILD_TESTING=OFF -DUPDATE_SIGNER_CERT="$certificate"
 cmake --build "$build" -j"$(nproc)" --target Kolvano-UpdateTool
 exe="$build/bin/Kolvano-UpdateTool.exe"
 i686-w64-mingw32-strip "$exe"
 
 # Signed last: any later change to the file would break the signature.
 if [ -n "${SIGN_PFX:-}" ]; then
-    passfile=$(mktemp)
-    trap 'rm -f "$passfile"' EXIT
-    printf '%s' "${SIGN_PASSWORD:-}" >"$passfile"
     args=(sign -pkcs12 "$SIGN_PFX" -readpass "$passfile" -h sha256 -n "Kolvano-UpdateTool" -in "$exe" -out "$exe.signed")
     [ -n "${SIGN_TIMESTAMP_URL:-}" ] && args+=(-ts "$SIGN_TIMESTAMP_URL")
     osslsigncode "${args[@]}" >/dev/null
@@ -34,6 +44,7 @@ if [ -n "${SIGN_PFX:-}" ]; then
     kind="signed release package"
 else
     echo "UNSIGNED TEST PACKAGE: not for distribution. Give SIGN_PFX and SIGN_PASSWORD to sign the tool (SmartScreen and AppLocker expect it)."
+    echo "Its tool is a test build: it also takes update folders without a signed manifest (scripts/sign-update-folder.sh)."
     kind="UNSIGNED TEST PACKAGE"
 fi
 

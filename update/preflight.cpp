@@ -42,15 +42,17 @@ void CheckWritable(const std::string& folder, std::vector<std::string>& problems
     problems.push_back(WithWindowsError(FormatText(IDS_PREFLIGHT_NO_WRITE, {folder}), error));
 }
 
-// A document that will be archived must be free to be renamed: no program may hold it open.
-void CheckRenamable(const std::string& path, std::vector<std::string>& problems, size_t& held)
+// A document that will be archived, or a data file that will be replaced, must be free to be
+// renamed: no program may hold it open. text names the file's kind.
+void CheckRenamable(const std::string& path, std::vector<std::string>& problems, size_t& held,
+                    unsigned int text = IDS_PREFLIGHT_HELD)
 {
     const FileHandle file(CreateFileA(path.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                       nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     const DWORD error = GetLastError();
     if (file)
         return;
-    problems.push_back(WithWindowsError(FormatText(IDS_PREFLIGHT_HELD, {path}), error));
+    problems.push_back(WithWindowsError(FormatText(text, {path}), error));
     held += IsHeldError(error) ? 1 : 0;
 }
 
@@ -244,8 +246,11 @@ std::vector<std::string> FPreflight(const UpdateContext& context, const std::vec
             if (FolderExists(farm.CsvFolder(context.ProgramPath)))
                 CheckWritable(farm.CsvFolder(context.ProgramPath), problems);
             try {
-                for (const std::string& file : FFarmDataFiles(context, farm.Name()))
+                for (const std::string& file : FFarmDataFiles(context, farm.Name())) {
+                    if (context.UpdateDataCsvs && FileExists(file))
+                        CheckRenamable(file, problems, heldFiles, IDS_PREFLIGHT_DATA_HELD);
                     dataFiles.push_back(file);
+                }
             } catch (const std::exception& error) {
                 problems.push_back(ErrorText(error));
             }

@@ -25,8 +25,6 @@ constexpr char kProduct[] = "Kolvano";
 constexpr unsigned int kUtf8 = CP_UTF8;
 constexpr unsigned int kTextCodePage = 1252;
 
-using CryptMessage = UniqueHandle<NullInvalidTraits<HCRYPTMSG, CryptMsgClose>>;
-using Certificate = UniqueHandle<NullInvalidTraits<PCCERT_CONTEXT, CertFreeCertificateContext>>;
 
 std::vector<std::string> Lines(const std::string& text)
 {
@@ -88,37 +86,110 @@ bool ParseFileLine(const std::string& rest, ManifestFile& file)
            IsListedName(file.name);
 }
 
-std::vector<BYTE> SignerInfo(HCRYPTMSG message)
-{
-    DWORD size = 0;
-    if (!CryptMsgGetParam(message, CMSG_SIGNER_INFO_PARAM, 0, nullptr, &size))
-        return {};
-    std::vector<BYTE> data(size);
-    if (!CryptMsgGetParam(message, CMSG_SIGNER_INFO_PARAM, 0, data.data(), &size))
-        return {};
-    return data;
-}
-
-// The messageDigest attribute that the signature covers, as hexadecimal digits.
-std::string SignedDigest(const CMSG_SIGNER_INFO& signer)
-{
-    for (DWORD i = 0; i < signer.AuthAttrs.cAttr; ++i) {
-        const CRYPT_ATTRIBUTE& attribute = signer.AuthAttrs.rgAttr[i];
-        if (std::strcmp(attribute.pszObjId, szOID_RSA_messageDigest) != 0 || attribute.cValue != 1)
-            continue;
-        DWORD size = 0;
-        const CRYPT_ATTR_BLOB& value = attribute.rgValue[0];
-        if (!CryptDecodeObject(X509_ASN_ENCODING, X509_OCTET_STRING, value.pbData, value.cbData, 0, nullptr, &size))
-            return {};
-        std::vector<BYTE> decoded(size);
-        if (!CryptDecodeObject(X509_ASN_ENCODING, X509_OCTET_STRING, value.pbData, value.cbData, 0, decoded.data(),
-                               &size))
-            return {};
-        const auto* blob = reinterpret_cast<const CRYPT_DATA_BLOB*>(decoded.data());
-        return HexText(blob->pbData, blob->cbData);
+// One decoded signature and the pinned certificate, through crypt32.dll from the system folder
+// (it is no KnownDLL, so an imported copy could be planted beside the tool).
+class SignatureCheck {
+public:
+    SignatureCheck()
+        : library_("crypt32.dll"),
+          createCertificate_(library_.Get<decltype(&CertCreateCertificateContext)>("CertCreateCertificateContext")),
+          freeCertificate_(library_.Get<decltype(&CertFreeCertificateContext)>("CertFreeCertificateContext")),
+          open_(library_.Get<decltype(&CryptMsgOpenToDecode)>("CryptMsgOpenToDecode")),
+          update_(library_.Get<decltype(&CryptMsgUpdate)>("CryptMsgUpdate")),
+          control_(library_.Get<decltype(&CryptMsgControl)>("CryptMsgControl")),
+          getParam_(library_.Get<decltype(&CryptMsgGetParam)>("CryptMsgGetParam")),
+          close_(library_.Get<decltype(&CryptMsgClose)>("CryptMsgClose")),
+          decode_(library_.Get<decltype(&CryptDecodeObject)>("CryptDecodeObject"))
+    {
     }
-    return {};
-}
+    ~SignatureCheck()
+    {
+        if (message_)
+            close_(message_);
+        if (signer_)
+            freeCertificate_(signer_);
+    }
+    SignatureCheck(const SignatureCheck&) = delete;
+    SignatureCheck& operator=(const SignatureCheck&) = delete;
+
+    bool Check(const std::string& content, const std::string& signature, const std::string& certificate,
+               std::string& reason)
+    {
+        if (!createCertificate_ || !freeCertificate_ || !open_ || !update_ || !control_ || !getParam_ || !close_ ||
+            !decode_)
+            return Refuse(IDS_SIGNATURE_NO_CERT, reason);
+        signer_ = createCertificate_(X509_ASN_ENCODING, Bytes(certificate), static_cast<DWORD>(certificate.size()));
+        if (!signer_)
+            return Refuse(IDS_SIGNATURE_NO_CERT, reason);
+        message_ = open_(X509_ASN_ENCODING | PKCS_7_ASN_ENCODING, CMSG_DETACHED_FLAG, 0, 0, nullptr, nullptr);
+        if (!message_ || !update_(message_, Bytes(signature), static_cast<DWORD>(signature.size()), TRUE) ||
+            !update_(message_, Bytes(content), static_cast<DWORD>(content.size()), TRUE))
+            return Refuse(IDS_SIGNATURE_NOT_CMS, reason);
+        if (!control_(message_, 0, CMSG_CTRL_VERIFY_SIGNATURE, signer_->pCertInfo))
+            return Refuse(IDS_SIGNATURE_OTHER_KEY, reason);
+        const std::vector<BYTE> info = Param(CMSG_SIGNER_INFO_PARAM);
+        const auto* signerInfo = reinterpret_cast<const CMSG_SIGNER_INFO*>(info.data());
+        if (info.empty() || std::strcmp(signerInfo->HashAlgorithm.pszObjId, szOID_NIST_sha256) != 0)
+            return Refuse(IDS_SIGNATURE_NOT_SHA256, reason);
+        // The check above covers the signed attributes only; that they name this content's
+        // digest is compared here.
+        if (SignedDigest(*signerInfo) != Sha256Hex(content))
+            return Refuse(IDS_SIGNATURE_OTHER_CONTENT, reason);
+        return true;
+    }
+
+private:
+    static const BYTE* Bytes(const std::string& text) { return reinterpret_cast<const BYTE*>(text.data()); }
+
+    static bool Refuse(unsigned int id, std::string& reason)
+    {
+        reason = LoadText(id);
+        return false;
+    }
+
+    std::vector<BYTE> Param(DWORD type) const
+    {
+        DWORD size = 0;
+        if (!getParam_(message_, type, 0, nullptr, &size))
+            return {};
+        std::vector<BYTE> data(size);
+        if (!getParam_(message_, type, 0, data.data(), &size))
+            return {};
+        return data;
+    }
+
+    // The messageDigest attribute that the signature covers, as hexadecimal digits.
+    std::string SignedDigest(const CMSG_SIGNER_INFO& signer) const
+    {
+        for (DWORD i = 0; i < signer.AuthAttrs.cAttr; ++i) {
+            const CRYPT_ATTRIBUTE& attribute = signer.AuthAttrs.rgAttr[i];
+            if (std::strcmp(attribute.pszObjId, szOID_RSA_messageDigest) != 0 || attribute.cValue != 1)
+                continue;
+            const CRYPT_ATTR_BLOB& value = attribute.rgValue[0];
+            DWORD size = 0;
+            if (!decode_(X509_ASN_ENCODING, X509_OCTET_STRING, value.pbData, value.cbData, 0, nullptr, &size))
+                return {};
+            std::vector<BYTE> decoded(size);
+            if (!decode_(X509_ASN_ENCODING, X509_OCTET_STRING, value.pbData, value.cbData, 0, decoded.data(), &size))
+                return {};
+            const auto* blob = reinterpret_cast<const CRYPT_DATA_BLOB*>(decoded.data());
+            return HexText(blob->pbData, blob->cbData);
+        }
+        return {};
+    }
+
+    SystemLibrary library_;
+    decltype(&CertCreateCertificateContext) createCertificate_;
+    decltype(&CertFreeCertificateContext) freeCertificate_;
+    decltype(&CryptMsgOpenToDecode) open_;
+    decltype(&CryptMsgUpdate) update_;
+    decltype(&CryptMsgControl) control_;
+    decltype(&CryptMsgGetParam) getParam_;
+    decltype(&CryptMsgClose) close_;
+    decltype(&CryptDecodeObject) decode_;
+    PCCERT_CONTEXT signer_ = nullptr;
+    HCRYPTMSG message_ = nullptr;
+};
 
 // A file of the update folder opened for reading only, so that no other program can write,
 // rename or remove it while the handle is open. Loading and copying it still work.
@@ -194,8 +265,10 @@ public:
 
     FolderCheck Run(std::string& message)
     {
-        if (Check())
+        if (Check()) {
+            message = note_;
             return FolderCheck::Verified;
+        }
         message = FormatText(IDS_FOLDER_REFUSED, {problems_});
         return onlyHeld_ ? FolderCheck::FileHeld : FolderCheck::Refused;
     }
@@ -209,7 +282,7 @@ private:
             if (!certificate_.empty())
                 return Problem(LoadText(IDS_FOLDER_NO_MANIFEST), false);
             context_.UpdateId = FolderFingerprint(context_.UpdatePath);
-            Log(FormatText(IDS_FOLDER_UNSIGNED_TEST, {context_.UpdateId}));
+            note_ = FormatText(IDS_FOLDER_UNSIGNED_TEST, {context_.UpdateId});
             return true;
         }
         if (!Read(kManifestName, std::move(manifestFile), manifestText))
@@ -230,8 +303,8 @@ private:
         context_.UpdateId = Sha256Hex(manifestText);
         context_.UpdateSequence = manifest.sequence;
         context_.HeldUpdateFiles = std::move(held_);
-        Log(FormatText(certificate_.empty() ? IDS_FOLDER_VERIFIED_UNSIGNED : IDS_FOLDER_VERIFIED,
-                       {std::to_string(manifest.files.size()), context_.UpdateId}));
+        note_ = FormatText(certificate_.empty() ? IDS_FOLDER_VERIFIED_UNSIGNED : IDS_FOLDER_VERIFIED,
+                           {std::to_string(manifest.files.size()), context_.UpdateId});
         return true;
     }
 
@@ -317,6 +390,8 @@ private:
     const std::wstring folder_;
     std::vector<FileHandle> held_;
     std::string problems_;
+    // The status line of a folder that passed.
+    std::string note_;
     // Whether every problem so far is a file held by another program.
     bool onlyHeld_ = false;
 };
@@ -358,36 +433,7 @@ bool ParseManifest(const std::string& text, UpdateManifest& manifest, int& badLi
 bool CheckManifestSignature(const std::string& content, const std::string& signature,
                             const std::string& certificate, std::string& reason)
 {
-    const Certificate signer(CertCreateCertificateContext(
-        X509_ASN_ENCODING, reinterpret_cast<const BYTE*>(certificate.data()), static_cast<DWORD>(certificate.size())));
-    const CryptMessage message(
-        CryptMsgOpenToDecode(X509_ASN_ENCODING | PKCS_7_ASN_ENCODING, CMSG_DETACHED_FLAG, 0, 0, nullptr, nullptr));
-    if (!signer || !message) {
-        reason = LoadText(IDS_SIGNATURE_NO_CERT);
-        return false;
-    }
-    if (!CryptMsgUpdate(message.get(), reinterpret_cast<const BYTE*>(signature.data()),
-                        static_cast<DWORD>(signature.size()), TRUE) ||
-        !CryptMsgUpdate(message.get(), reinterpret_cast<const BYTE*>(content.data()),
-                        static_cast<DWORD>(content.size()), TRUE)) {
-        reason = LoadText(IDS_SIGNATURE_NOT_CMS);
-        return false;
-    }
-    if (!CryptMsgControl(message.get(), 0, CMSG_CTRL_VERIFY_SIGNATURE, signer.get()->pCertInfo)) {
-        reason = LoadText(IDS_SIGNATURE_OTHER_KEY);
-        return false;
-    }
-    const std::vector<BYTE> info = SignerInfo(message.get());
-    const auto* signerInfo = reinterpret_cast<const CMSG_SIGNER_INFO*>(info.data());
-    if (info.empty() || std::strcmp(signerInfo->HashAlgorithm.pszObjId, szOID_NIST_sha256) != 0) {
-        reason = LoadText(IDS_SIGNATURE_NOT_SHA256);
-        return false;
-    }
-    if (SignedDigest(*signerInfo) != Sha256Hex(content)) {
-        reason = LoadText(IDS_SIGNATURE_OTHER_CONTENT);
-        return false;
-    }
-    return true;
+    return SignatureCheck().Check(content, signature, certificate, reason);
 }
 
 std::string SignerCertificate()

@@ -47,7 +47,8 @@ enum class FolderCheck {
 
 // Checks the folder against its manifest and holds every listed file against writing in the
 // context until the tool ends; sets UpdateId and UpdateSequence. Without a certificate in the
-// tool, a folder without a manifest passes with a log line. message names every problem.
+// tool, a folder without a manifest passes. message names every problem, or for a folder that
+// passed, how it was checked (the line for the status list).
 FolderCheck VerifyUpdateFolder(UpdateContext& context, const std::string& certificate, std::string& message);
 
 // The update's identity: the manifest's SHA-256, or the folder's fingerprint without one.
