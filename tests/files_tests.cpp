@@ -3,6 +3,7 @@
 #include "update/file_steps.h"
 #include "update/u_constants.h"
 #include "util/files.h"
+#include "util/handles.h"
 
 #include <gtest/gtest.h>
 
@@ -197,4 +198,23 @@ TEST(TempFolderName, ShortNameWhereTheLongOneIsNotAnsi)
     EXPECT_TRUE(FileExists(scratch.path() + names::kTempPlain));
     SetCurrentDirectoryA(current);
     SetEnvironmentVariableW(L"TMP", saved);
+}
+
+// A close that fails in a destructor or a reset leaves the error that the caller is about to read;
+// close() itself reports its own.
+TEST(UniqueHandle, ResetKeepsTheCallersLastError)
+{
+    const auto bogus = [] { return reinterpret_cast<HANDLE>(static_cast<UINT_PTR>(0x7FF0)); };
+    {
+        KernelHandle handle(bogus());
+        SetLastError(ERROR_SHARING_VIOLATION);
+    }
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION)) << "the destructor's failed close";
+    KernelHandle handle(bogus());
+    SetLastError(ERROR_ACCESS_DENIED);
+    handle.reset();
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED)) << "reset's failed close";
+    KernelHandle closed(bogus());
+    EXPECT_FALSE(closed.close());
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
 }

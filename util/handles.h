@@ -32,10 +32,14 @@ public:
     // Gives up ownership without closing.
     Handle release() { return std::exchange(handle_, Traits::Invalid()); }
 
+    // Keeps the thread's last Windows error: a caller about to read the error of a failed call
+    // must not find the close call's instead (the destructor resets too).
     void reset(Handle handle = Traits::Invalid())
     {
+        const DWORD error = GetLastError();
         close();
         handle_ = handle;
+        SetLastError(error);
     }
 
     // Closes now and reports whether the close call succeeded; false when nothing was held.
