@@ -41,6 +41,8 @@ constexpr int kLayoutBaseY = 13;
 constexpr COLORREF kNavy = RGB(0, 0, 128);
 constexpr COLORREF kRed = RGB(255, 0, 0);
 
+// The labels that show a path, shortened in the middle.
+constexpr int kPathLabels[] = {IDC_LBL_QUELLE, IDC_LBL_ZIEL, IDC_LBL_TMP};
 // Controls that sit on the bottom row and follow the bottom edge.
 constexpr int kBottomRow[] = {IDC_BEVEL1, IDC_BTN_START, IDC_BTN_CLOSE, IDC_CB_NEUSTART};
 constexpr int kBoldControls[] = {IDC_LABEL1, IDC_LABEL2, IDC_LBL_TMP2, IDC_LABEL3, IDC_LABEL4,
@@ -243,6 +245,10 @@ void Tw_main::ApplyDpi(int dpi)
             rect.bottom -= fit.listCut;
         else if (rect.top >= list.top + list.bottom)
             rect.top -= fit.listCut;
+        // A path label ends where the grid ends, so that its middle ellipsis keeps the path's end
+        // in sight.
+        if (std::ranges::count(kPathLabels, GetDlgCtrlID(place.control)) > 0)
+            rect.right = std::min(rect.right, grid.left + grid.right - rect.left);
         SetWindowPos(place.control, nullptr, Scaled(rect.left, scale), Scaled(rect.top, scale),
                      Scaled(rect.right, scale), Scaled(rect.bottom, scale), SWP_NOZORDER | SWP_NOACTIVATE);
         SendMessageA(place.control, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), TRUE);

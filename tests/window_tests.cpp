@@ -559,6 +559,13 @@ TEST_F(WindowTest, At144DpiTheLayoutIsOneAndAHalfTimesAsLargeAndAt192ItFitsTheSc
             EXPECT_NEAR(InkWidth(tool.Control(id)), TextInkWidth(text, dpi, id != IDC_LBL_DEBUGINFO), 1)
                 << text << " at " << dpi;
         }
+        // A path label ends inside the window, so that its middle ellipsis keeps the path's end.
+        for (int id : {IDC_LBL_QUELLE, IDC_LBL_ZIEL, IDC_LBL_TMP}) {
+            RECT label;
+            GetWindowRect(tool.Control(id), &label);
+            MapWindowPoints(nullptr, tool.MainWindow(), reinterpret_cast<POINT*>(&label), 2);
+            EXPECT_LE(label.right, seen.client.cx) << "label " << id << " at " << dpi;
+        }
         tool.Click(IDC_BTN_CLOSE);
         EXPECT_TRUE(tool.WaitForExit().has_value());
         return seen;
@@ -607,12 +614,13 @@ TEST_F(WindowTest, At144DpiTheLayoutIsOneAndAHalfTimesAsLargeAndAt192ItFitsTheSc
     GetWindowRect(tool.MainWindow(), &outer);
     EXPECT_TRUE(inside(outer)) << outer.left << "," << outer.top << "," << outer.right << "," << outer.bottom;
     EXPECT_GT(tool.ClientSize().cx, at144.client.cx) << "larger than at 144 DPI still";
-    // The path labels run on under the window's right edge, which cuts them as at every DPI.
+    // Every control, the path labels too, lies whole inside the window.
     for (HWND child = GetWindow(tool.MainWindow(), GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
         RECT rect;
         GetWindowRect(child, &rect);
-        IntersectRect(&rect, &rect, &outer);
-        EXPECT_TRUE(inside(rect) && !IsRectEmpty(&rect)) << "control " << GetDlgCtrlID(child);
+        RECT within;
+        IntersectRect(&within, &rect, &outer);
+        EXPECT_TRUE(inside(rect) && EqualRect(&within, &rect)) << "control " << GetDlgCtrlID(child);
     }
     tool.Click(IDC_BTN_CLOSE);
     EXPECT_EQ(tool.WaitForExit(), 1602u);
