@@ -5,7 +5,7 @@
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
-work=${1:-$root/build-release-check}
+work=$(realpath -m "${1:-$root/build-release-check}")
 build="$work/build"
 mkdir -p "$work"
 

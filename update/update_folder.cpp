@@ -348,7 +348,7 @@ private:
         for (const ManifestFile& file : manifest.files)
             listed.insert(Folded(ToWide(file.name, kUtf8)));
         std::vector<std::wstring> found;
-        ListFolder(folder_, L"", found);
+        ListFolder(folder_, std::wstring(), found);
         for (const std::wstring& name : found)
             if (const std::wstring folded = Folded(name); !listed.count(folded) && !IsUnlisted(folded))
                 Problem(FormatText(IDS_FOLDER_EXTRA, {FromWide(name, kTextCodePage)}), false);
