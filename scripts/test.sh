@@ -34,10 +34,12 @@ cmake --build "$build" -j"$(nproc)"
 ) >"$build-x64.log" 2>&1 &
 x64_build=$!
 
-wine_session "$build"
+wine_session "$build" side
 
+# Two at a time: the tests that share the product's registry keys take turns (a resource lock),
+# and the roll-out rehearsal runs in a prefix of its own beside them.
 status=0
-ctest --test-dir "$build" --output-on-failure || status=$?
+ctest --test-dir "$build" --output-on-failure -j2 || status=$?
 if ! wait "$x64_build"; then
     cat "$build-x64.log"
     echo "The compile of the other bitness or the release check failed."

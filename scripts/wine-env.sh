@@ -7,7 +7,8 @@ wine_env() {
     export WINEARCH=win64
     export WINEDEBUG=-all
     export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
-    # User folders (Desktop, AppData) become real folders inside the prefix.
+    # The prefix's user folders (Desktop, Documents) become links to this folder, not to the
+    # user's own.
     export HOME="$build/winehome"
     # Wine names Unix files in the locale's charset: without UTF-8 a name with an umlaut
     # cannot be created. C.UTF-8 exists on every Debian machine; the ANSI code page stays 1252.
@@ -34,8 +35,9 @@ wine_64bit_only() {
 # Creates and configures the prefix once; later calls reuse it.
 wine_prefix() {
     # A prefix made before Wine's 32-bit half was installed cannot start 32-bit programs.
+    # The user folders (Desktop, Documents) are links to HOME, made with the prefix.
     local marker
-    marker="$(dpkg-query -W -f='${Version}' wine32:i386 2>/dev/null)"
+    marker="$(dpkg-query -W -f='${Version}' wine32:i386 2>/dev/null) $HOME"
     if [ -f "$WINEPREFIX/.kv-ready" ] && [ "$(cat "$WINEPREFIX/.kv-ready")" = "$marker" ]; then
         return
     fi
@@ -85,11 +87,23 @@ xvfb_stop() {
     fi
 }
 
-# The prefix below the folder, an Xvfb display and the wineserver, both stopped when the
-# calling script exits.
+# The prefix below the folder, an Xvfb display and the wineserver, all stopped when the calling
+# script exits. With "side", a second prefix beside it too ("wineprefix-side", with a registry of
+# its own) for the tests that run alongside the others.
 wine_session() {
     wine_env "$1"
-    trap 'wine_stop; xvfb_stop' EXIT
+    local side=""
+    [ "${2:-}" = side ] && side="$1/wineprefix-side"
+    # shellcheck disable=SC2064
+    trap "wine_stop; ${side:+WINEPREFIX='$side' wine_stop;} xvfb_stop" EXIT
     xvfb_start
+    local started=""
+    if [ -n "$side" ]; then
+        # A home of its own: the prefix's Desktop is a link to it.
+        mkdir -p "$1/winehome-side"
+        HOME="$1/winehome-side" WINEPREFIX=$side wine_start &
+        started=$!
+    fi
     wine_start
+    [ -z "$started" ] || wait "$started"
 }
