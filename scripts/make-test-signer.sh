@@ -21,6 +21,8 @@ sign() {
 sign signer sample.p7s sha256
 sign lookalike sample-lookalike.p7s sha256
 sign signer sample-sha1.p7s sha1
+openssl cms -sign -binary -md sha256 -outform DER -in sample.manifest -signer signer.pem -inkey signer.key \
+    -signer lookalike.pem -inkey lookalike.key -out sample-two.p7s
 # Last, as the build waits for this file: the signer's certificate that the test tool carries.
 mv lookalike.der.part lookalike.der
 mv signer.der.part signer.der

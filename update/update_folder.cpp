@@ -125,7 +125,11 @@ public:
         if (!message_ || !update_(message_, Bytes(signature), static_cast<DWORD>(signature.size()), TRUE) ||
             !update_(message_, Bytes(content), static_cast<DWORD>(content.size()), TRUE))
             return Refuse(IDS_SIGNATURE_NOT_CMS, reason);
-        if (!control_(message_, 0, CMSG_CTRL_VERIFY_SIGNATURE, signer_->pCertInfo))
+        // One signer, and that one is the vendor: a second signature could carry another key.
+        DWORD signers = 0;
+        DWORD size = sizeof(signers);
+        if (!getParam_(message_, CMSG_SIGNER_COUNT_PARAM, 0, &signers, &size) || signers != 1 ||
+            !control_(message_, 0, CMSG_CTRL_VERIFY_SIGNATURE, signer_->pCertInfo))
             return Refuse(IDS_SIGNATURE_OTHER_KEY, reason);
         const std::vector<BYTE> info = Param(CMSG_SIGNER_INFO_PARAM);
         const auto* signerInfo = reinterpret_cast<const CMSG_SIGNER_INFO*>(info.data());
