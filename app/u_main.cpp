@@ -132,6 +132,17 @@ void Tw_main::AddLine(const std::string& text)
         ShowPendingLines();
 }
 
+void Tw_main::ClearLines()
+{
+    {
+        const std::lock_guard<std::mutex> lock(pendingMutex_);
+        pendingLines_.clear();
+        clearPending_ = true;
+    }
+    if (OnWindowThread())
+        ShowPendingLines();
+}
+
 void Tw_main::ShowProgress(const std::string& text)
 {
     {
@@ -148,19 +159,27 @@ void Tw_main::ShowPendingLines()
 {
     std::vector<std::string> lines;
     std::string progress = progress_;
+    bool clear = false;
     {
         const std::lock_guard<std::mutex> lock(pendingMutex_);
         lines.swap(pendingLines_);
         if (progressPending_)
             progress = pendingProgress_;
         progressPending_ = false;
+        std::swap(clear, clearPending_);
     }
-    if (lines.empty() && progress == progress_)
+    if (lines.empty() && progress == progress_ && !clear)
         return;
     HWND list = Control(IDC_LISTBOX1);
     SendMessageA(list, WM_SETREDRAW, FALSE, 0);
-    if (!progress_.empty())
+    // What start-up recovered stays in view: it tells why the installation is as it is.
+    if (clear) {
+        SendMessageA(list, LB_RESETCONTENT, 0, 0);
+        if (!recovery_.empty())
+            SendMessageA(list, LB_INSERTSTRING, 0, reinterpret_cast<LPARAM>(recovery_.c_str()));
+    } else if (!progress_.empty()) {
         SendMessageA(list, LB_DELETESTRING, 0, 0);
+    }
     for (const std::string& line : lines)
         SendMessageA(list, LB_INSERTSTRING, 0, reinterpret_cast<LPARAM>(line.c_str()));
     progress_ = progress;
@@ -396,15 +415,16 @@ void Tw_main::btn_startClick()
         return;
     // A key still in its editor counts as typed.
     Grid().FinishEditing();
+    runRows_ = Grid().Rows();
+    ShowRunning(true);
     running_ = true;
     SetPropA(window_, kRunningProperty, window_);
     SetTimer(window_, kLinesTimer, kLinesIntervalMs, nullptr);
     runThread_.reset(CreateThread(nullptr, 0, RunThread, this, 0, nullptr));
     if (!runThread_) {
         const std::string error = WindowsErrorText(GetLastError());
-        runResult_ = {RunOutcome::Failed, 0};
+        runResult_ = {RunOutcome::Failed, 0, error, {}};
         Log(error);
-        ShowError(error);
         OnRunFinished();
     }
 }
@@ -415,11 +435,10 @@ DWORD WINAPI Tw_main::RunThread(void* parameter)
     {
         const ComApartment com;
         RunLog runLog(self.context_, GetFileVersion(""));
-        RunViewOnWindowThread view(self.window_, self);
         try {
-            self.runResult_ = RunUpdate(self.context_, view);
+            self.runResult_ = RunUpdate(self.context_, self.runRows_);
         } catch (...) {
-            self.runResult_ = {RunOutcome::Failed, 0};
+            self.runResult_ = {RunOutcome::Failed, 0, LoadText(IDS_RUN_UNKNOWN_ERROR), {}};
         }
         const int exitCode = ExitCodeOf(self.runResult_.outcome);
         runLog.Finish(exitCode, ExitCodeMeaning(exitCode));
@@ -437,9 +456,48 @@ void Tw_main::OnRunFinished()
     KillTimer(window_, kLinesTimer);
     ShowPendingLines();
     exitCode_ = ExitCodeOf(runResult_.outcome);
+    ShowRunResult();
     RemovePropA(window_, kRunningProperty);
     running_ = false;
     FocusOn(runResult_.row);
+}
+
+// The grid takes no input while a run works, and is usable again afterwards where it was.
+void Tw_main::ShowRunning(bool running)
+{
+    Show(IDC_BUSY, running);
+    Enable(IDC_BTN_START, !running);
+    Enable(IDC_BTN_CLOSE, !running);
+    if (running)
+        gridWasEnabled_ = IsWindowEnabled(Control(IDC_S_GRID)) != FALSE;
+    if (context_.ReplacePlausi || running || gridWasEnabled_)
+        Enable(IDC_S_GRID, !running);
+    SetWaitCursor(running);
+    RedrawWindow(window_, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+}
+
+// The window as the run left the installation, then the run's box.
+void Tw_main::ShowRunResult()
+{
+    for (const auto& [row, label] : runResult_.movedLabels)
+        Grid().Rows().SetCell(0, row, label);
+    Grid().Refresh();
+    ShowRunning(false);
+    const bool updated = runResult_.outcome == RunOutcome::Success && !runResult_.message.empty();
+    if (updated) {
+        SetText(IDC_LBL_INFO, FormatText(IDS_RUN_VERSIONS, {context_.InstalledVersion, context_.UpdateVersion}));
+        Enable(IDC_CB_NEUSTART, true);
+    }
+    // Start stays off for an installation brought up to date, and for a folder that is not the
+    // update it claims to be.
+    if (updated || runResult_.outcome == RunOutcome::FolderRefused)
+        Enable(IDC_BTN_START, false);
+    if (runResult_.message.empty())
+        return;
+    if (runResult_.outcome == RunOutcome::Success)
+        ShowInfo(runResult_.message);
+    else
+        ShowError(runResult_.message);
 }
 
 // The keyboard focus where the user goes on: the key of a farm's row when the grid is there,
@@ -473,81 +531,10 @@ void Tw_main::lbl_infoDblClick()
     Enable(IDC_BTN_START, true);
 }
 
-int Tw_main::RowCount()
-{
-    return Grid().Rows().RowCount();
-}
-
-std::string Tw_main::Cell(int column, int row)
-{
-    return Grid().Rows().Cell(column, row);
-}
-
-void Tw_main::SetCell(int column, int row, const std::string& text)
-{
-    Grid().Rows().SetCell(column, row, text);
-    Grid().Refresh();
-}
-
-void Tw_main::ShowBusy(bool busy)
-{
-    Show(IDC_BUSY, busy);
-}
-
 void Tw_main::SetWaitCursor(bool wait)
 {
     waitCursor_ = wait;
     SetCursor(LoadCursor(nullptr, wait ? IDC_WAIT : IDC_ARROW));
-}
-
-// What start-up recovered stays in view: it tells why the installation is as it is.
-void Tw_main::ClearLog()
-{
-    progress_.clear();
-    SendMessageA(Control(IDC_LISTBOX1), LB_RESETCONTENT, 0, 0);
-    if (!recovery_.empty())
-        SendMessageA(Control(IDC_LISTBOX1), LB_INSERTSTRING, 0, reinterpret_cast<LPARAM>(recovery_.c_str()));
-}
-
-// The grid takes no input while a run reads it, and is usable again afterwards where it was.
-void Tw_main::EnableControls(bool enabled)
-{
-    Enable(IDC_BTN_START, enabled);
-    Enable(IDC_BTN_CLOSE, enabled);
-    if (!enabled)
-        gridWasEnabled_ = IsWindowEnabled(Control(IDC_S_GRID)) != FALSE;
-    if (context_.ReplacePlausi || !enabled || gridWasEnabled_)
-        Enable(IDC_S_GRID, enabled);
-}
-
-void Tw_main::Repaint()
-{
-    RedrawWindow(window_, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
-}
-
-void Tw_main::ShowInfo(const std::string& text)
-{
-    ::ShowInfo(text);
-}
-
-void Tw_main::ShowError(const std::string& text)
-{
-    ::ShowError(text);
-}
-
-void Tw_main::SetHeadline(const std::string& text)
-{
-    SetText(IDC_LBL_INFO, text);
-}
-
-void Tw_main::EnableStart(bool enabled)
-{
-    Enable(IDC_BTN_START, enabled);
-}
-
-void Tw_main::EnableRestartBox(bool enabled)
-{
-    Enable(IDC_CB_NEUSTART, enabled);
 }
 
 void Tw_main::ShowPlainMessage(const std::string& text)

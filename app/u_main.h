@@ -16,7 +16,7 @@
 
 class FarmGrid;
 
-class Tw_main : public Window, public LogSink, private RunView {
+class Tw_main : public Window, public LogSink {
 public:
     static constexpr char kClassName[] = "Tw_main";
     // A window property set while a run works, for programs that drive the window from outside:
@@ -40,6 +40,7 @@ public:
     bool ShowsDebug() const override { return context_.DebugInfo; }
     void ShowPlainMessage(const std::string& text) override;
     void ShowProgress(const std::string& text) override;
+    void ClearLines() override;
 
 private:
     friend struct WindowBinding<Tw_main>;
@@ -61,20 +62,10 @@ private:
     void btn_closeClick();
     void lbl_infoDblClick();
 
-    // What the update run sees of the window.
-    int RowCount() override;
-    std::string Cell(int column, int row) override;
-    void SetCell(int column, int row, const std::string& text) override;
-    void ShowBusy(bool busy) override;
-    void SetWaitCursor(bool wait) override;
-    void ClearLog() override;
-    void EnableControls(bool enabled) override;
-    void Repaint() override;
-    void ShowInfo(const std::string& text) override;
-    void ShowError(const std::string& text) override;
-    void SetHeadline(const std::string& text) override;
-    void EnableStart(bool enabled) override;
-    void EnableRestartBox(bool enabled) override;
+    // The window while a run works, and as the run's result leaves it.
+    void ShowRunning(bool running);
+    void ShowRunResult();
+    void SetWaitCursor(bool wait);
 
     void OnSize();
     void CaptureLayout();
@@ -113,6 +104,8 @@ private:
     // re-enable anything.
     bool running_ = false;
     KernelHandle runThread_;
+    // The farm rows as they were at Start, which the run works on.
+    GridRows runRows_{std::string(), std::string()};
     RunResult runResult_;
     // The grid's state before a run, which takes every input from it.
     bool gridWasEnabled_ = false;
@@ -123,6 +116,8 @@ private:
     std::vector<std::string> pendingLines_;
     std::string pendingProgress_;
     bool progressPending_ = false;
+    // The run began its work: the list is emptied before the pending lines are shown.
+    bool clearPending_ = false;
     // How the last run ended, for the exit code; none yet counts as cancelled.
     int exitCode_ = kExitNoRun;
     // The line of start-up's recovery of a killed run; empty when there was none.

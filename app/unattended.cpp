@@ -67,7 +67,7 @@ std::vector<std::string> Lines(const std::string& text)
 
 // Stands in for the main window: the farm rows come from the registry, and what the window
 // would show in a box goes to the log (and, for a check with a person, into a box).
-class UnattendedRun : public LogSink, public RunView {
+class UnattendedRun : public LogSink {
 public:
     explicit UnattendedRun(const Options& options)
         : options_(options), rows_(LoadText(IDS_GRID_FARM), LoadText(IDS_GRID_KEY)), sink_(*this)
@@ -79,20 +79,6 @@ public:
     void AddLine(const std::string& text) override { logged_.push_back(text); }
     bool ShowsDebug() const override { return context_.DebugInfo; }
     void ShowPlainMessage(const std::string& text) override { Report(text, false); }
-
-    int RowCount() override { return rows_.RowCount(); }
-    std::string Cell(int column, int row) override { return rows_.Cell(column, row); }
-    void SetCell(int column, int row, const std::string& text) override { rows_.SetCell(column, row, text); }
-    void ShowBusy(bool) override {}
-    void SetWaitCursor(bool) override {}
-    void ClearLog() override {}
-    void EnableControls(bool) override {}
-    void Repaint() override {}
-    void ShowInfo(const std::string& text) override { Report(text, false); }
-    void ShowError(const std::string& text) override { Report(text, true); }
-    void SetHeadline(const std::string&) override {}
-    void EnableStart(bool) override {}
-    void EnableRestartBox(bool) override {}
 
 private:
     // Logs the lines of the text that the log does not hold yet; a person sees the box too.
@@ -187,7 +173,10 @@ int UnattendedRun::CheckAndRun()
         FillFarmGrid(rows_, context_.ProgramPath);
     if (!KeysComplete())
         return Stop(LoadText(IDS_KEYS_MISSING_STOP), kExitKeys);
-    const int code = ExitCodeOf(RunUpdate(context_, *this, options_.check ? RunMode::Check : RunMode::Update).outcome);
+    const RunResult result = RunUpdate(context_, rows_, options_.check ? RunMode::Check : RunMode::Update);
+    if (!result.message.empty())
+        Report(result.message, result.outcome != RunOutcome::Success);
+    const int code = ExitCodeOf(result.outcome);
     // A pilot's detection rule looks for this value: the update could begin here.
     if (code == kExitSuccess && options_.check)
         FRecordUpdateIdentity(names::kCheckedIdValue, context_.UpdateId);

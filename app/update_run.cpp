@@ -30,12 +30,12 @@ struct FarmRow {
 };
 
 // The data rows whose farm is not blank, read when a phase begins.
-std::vector<FarmRow> FarmRows(RunView& view)
+std::vector<FarmRow> FarmRows(const GridRows& grid)
 {
     std::vector<FarmRow> rows;
-    const int count = view.RowCount();
+    const int count = grid.RowCount();
     for (int row = 1; row < count; ++row) {
-        FarmRow farmRow{Farm::FromLabel(view.Cell(0, row)), view.Cell(1, row), row};
+        FarmRow farmRow{Farm::FromLabel(grid.Cell(0, row)), grid.Cell(1, row), row};
         if (!farmRow.farm.IsBlank())
             rows.push_back(farmRow);
     }
@@ -60,49 +60,49 @@ struct ProgressLine {
     ~ProgressLine() { ShowProgress(""); }
 };
 
-// Thrown to leave the run after a stop has been shown.
+// Thrown to leave the run once a stop has been logged and its box is in the result.
 struct RunStopped {};
+
+// Where a stop's message goes: the status list and the box, or the box alone (where the status
+// list has the message's lines already).
+enum class StopShown { LogAndBox, Box };
 
 class UpdateRun {
 public:
-    UpdateRun(UpdateContext& context, RunView& view, const std::string& folderChecked)
-        : context_(context), view_(view), folderChecked_(folderChecked),
+    UpdateRun(UpdateContext& context, const GridRows& rows, const std::string& folderChecked)
+        : context_(context), rows_(rows), folderChecked_(folderChecked),
           folderCheckLevel_(context.HeldUpdateFiles.empty() ? 1 : 0)
     {
     }
 
     RunResult Run(RunMode mode)
     {
-        view_.ShowBusy(true);
-        view_.ClearLog();
+        ClearLines();
         WriteLog(folderChecked_, folderCheckLevel_);
-        view_.EnableControls(false);
-        view_.SetWaitCursor(true);
-        view_.Repaint();
         try {
             RunChecks();
             if (mode == RunMode::Check) {
-                Restore();
                 Log(LoadText(IDS_CHECK_PASSED));
                 return {};
             }
             BeginChanges();
             RunChanges();
             CommitChanges();
-            Succeed();
-            return {};
+            const std::string success = LoadText(IDS_RUN_SUCCESS);
+            Log(success);
+            return {RunOutcome::Success, 0, success, movedLabels_};
         } catch (const RunStopped&) {
-            return {failure_, farmRow_};
+            return stop_;
         } catch (const std::exception& error) {
             message_ = ErrorText(error);
         } catch (...) {
             message_ = LoadText(IDS_RUN_UNKNOWN_ERROR);
         }
         try {
-            StopWithText(message_);
+            Stop(message_);
         } catch (const RunStopped&) {
         }
-        return {failure_, farmRow_};
+        return stop_;
     }
 
 private:
@@ -112,13 +112,13 @@ private:
     {
         failure_ = RunOutcome::ProgramRunning;
         if (const std::string problem = FRunningProgramsProblem(context_); !problem.empty())
-            StopWithText(problem);
+            Stop(problem);
         failure_ = RunOutcome::PreflightRefused;
         if (const std::string problem = FFolderNameProblems(); !problem.empty())
-            StopWithText(problem);
+            Stop(problem);
         failure_ = RunOutcome::TempUnusable;
         if (const std::string problem = FTempFolderProblem(context_); !problem.empty())
-            StopWithText(problem);
+            Stop(problem);
         failure_ = RunOutcome::KeyRefused;
         if (context_.ReplacePlausi || context_.UpdateDataCsvs || context_.RestructureFolders)
             RunFarmPhase(KeyPhase());
@@ -132,7 +132,7 @@ private:
         failure_ = RunOutcome::Failed;
         context_.UpdatedFarmList.clear();
         if (!journal_.Begin(message_))
-            StopWithText(message_);
+            Stop(message_);
         context_.Journal = &journal_;
     }
 
@@ -153,8 +153,9 @@ private:
             return {};
         context_.Journal = nullptr;
         context_.UpdatedFarmList.clear();
-        for (auto label = movedLabels_.rbegin(); label != movedLabels_.rend(); ++label)
-            view_.SetCell(0, label->first, label->second);
+        for (auto label = labelsBefore_.rbegin(); label != labelsBefore_.rend(); ++label)
+            rows_.SetCell(0, label->first, label->second);
+        labelsBefore_.clear();
         movedLabels_.clear();
         std::string leftOver;
         if (!journal_.RollBack(leftOver))
@@ -179,7 +180,7 @@ private:
             return;
         if (const std::string problem = FRunningProgramsProblem(context_); !problem.empty()) {
             failure_ = RunOutcome::ProgramRunning;
-            StopWithText(problem);
+            Stop(problem);
         }
     }
 
@@ -191,38 +192,36 @@ private:
             RunFarmPhase(DataPhase());
         if (context_.RestructureFolders)
             RunRestructuring();
-        Busy();
         StopWhenProgramsRun();
         if (FileExists(context_.UpdatePath + names::kStructureCsv))
             FUpdateStructureCSV(context_);
         if (context_.DeleteAppData)
             FDeleteAppData(context_);
-        Busy();
         if (context_.HasProgramFiles) {
             StopWhenProgramsRun();
             Log(LoadText(IDS_RUN_PROGRAM_FILES));
             message_.clear();
             if (!FUpdateProgramFiles(context_, message_))
-                StopWithMessage();
+                Stop(message_);
             Log(LoadText(IDS_RUN_SHORTCUTS));
             RemoveShortcuts(context_, names::kOldProduct);
             RemoveShortcuts(context_, names::kNewProduct);
             CreateDesktopShortcut(context_);
             CreateStartMenuShortcuts(context_);
             if (!FRemoveOldMainProgram(context_, message_))
-                StopWithMessage();
+                Stop(message_);
         }
         RunFarmPhase(DocumentsPhase());
         message_.clear();
         if (!FRecordAppliedUpdate(context_, message_))
-            StopWithMessage();
+            Stop(message_);
     }
 
     // Stops before the first change with every problem that would stop the run half way.
     void Preflight()
     {
         std::vector<FarmKey> farms;
-        for (const FarmRow& row : FarmRows(view_))
+        for (const FarmRow& row : FarmRows(rows_))
             farms.push_back({row.farm.Name(), row.key});
         size_t held = 0;
         const std::vector<std::string> problems = FPreflight(context_, farms, &held);
@@ -236,14 +235,7 @@ private:
             Log(problem);
             message_ += "\n\n" + problem;
         }
-        StopWithBox(message_);
-    }
-
-    // The hourglass again, after phases whose boxes may have changed it.
-    void Busy()
-    {
-        view_.SetWaitCursor(true);
-        view_.Repaint();
+        Stop(message_, StopShown::Box);
     }
 
     FarmPhase KeyPhase()
@@ -289,7 +281,7 @@ private:
         StopWhenProgramsRun();
         RemoveOwnTempFiles(context_.TempPath);
         Log(LoadText(phase.opening));
-        const std::vector<FarmRow> rows = FarmRows(view_);
+        const std::vector<FarmRow> rows = FarmRows(rows_);
         const ProgressLine progress;
         for (size_t done = 0; done < rows.size(); ++done) {
             const FarmRow& row = rows[done];
@@ -302,12 +294,12 @@ private:
             try {
                 ok = phase.call(row, message_);
             } catch (const std::exception& error) {
-                StopWithError(phase, row.farm.Name(), ErrorText(error));
+                StopAtException(phase, row.farm.Name(), ErrorText(error));
             } catch (...) {
-                StopWithError(phase, row.farm.Name(), LoadText(IDS_RUN_UNKNOWN_ERROR));
+                StopAtException(phase, row.farm.Name(), LoadText(IDS_RUN_UNKNOWN_ERROR));
             }
             if (!ok)
-                StopWithMessage();
+                Stop(message_);
             LogDebug(FormatText(phase.end, {row.farm.Name()}));
         }
         farmRow_ = 0;
@@ -320,9 +312,9 @@ private:
     {
         StopWhenProgramsRun();
         RemoveOwnTempFiles(context_.TempPath);
-        const int count = view_.RowCount();
+        const int count = rows_.RowCount();
         for (int row = 1; row < count; ++row) {
-            const std::string label = view_.Cell(0, row);
+            const std::string label = rows_.Cell(0, row);
             if (Trim(label).empty())
                 continue;
             farmRow_ = row;
@@ -333,93 +325,58 @@ private:
             bool ok = false;
             message_.clear();
             try {
-                ok = FModifyFolderStructure(context_, oldLayout ? farm.Name() : label, view_.Cell(1, row), message_,
+                ok = FModifyFolderStructure(context_, oldLayout ? farm.Name() : label, rows_.Cell(1, row), message_,
                                             movedTo);
             } catch (const std::exception& error) {
-                StopWithBox(ErrorText(error));
+                Stop(ErrorText(error), StopShown::Box);
             }
             if (!ok)
-                StopWithBox(message_);
+                Stop(message_, StopShown::Box);
             if (!movedTo.empty()) {
-                movedLabels_.emplace_back(row, label);
-                view_.SetCell(0, row, BuildFarmLabel(Farm(movedTo)));
+                labelsBefore_.emplace_back(row, label);
+                movedLabels_.emplace_back(row, BuildFarmLabel(Farm(movedTo)));
+                rows_.SetCell(0, row, movedLabels_.back().second);
             }
         }
         farmRow_ = 0;
     }
 
-    // The window as it was before the run, without the busy state.
-    void Restore()
+    // Ends the run: the message, with the end of the undo behind it, goes where `shown` says; the
+    // box waits in the result for the run's end.
+    [[noreturn]] void Stop(const std::string& text, StopShown shown = StopShown::LogAndBox)
     {
-        view_.SetWaitCursor(false);
-        view_.EnableControls(true);
-        view_.ShowBusy(false);
-    }
-
-    [[noreturn]] void StopWithBox(const std::string& text)
-    {
-        const std::string shown = WithRollBack(text);
-        view_.SetWaitCursor(false);
-        view_.EnableControls(true);
-        view_.ShowError(shown);
-        view_.ShowBusy(false);
+        const std::string message = WithRollBack(text.empty() ? LoadText(IDS_RUN_UNKNOWN_ERROR) : text);
+        if (shown != StopShown::Box)
+            Log(message);
+        stop_ = {failure_, farmRow_, message, {}};
         throw RunStopped{};
     }
 
-    [[noreturn]] void StopWithMessage()
+    // An exception from a farm's step: the step and the farm, the error, and the undo's end.
+    [[noreturn]] void StopAtException(const FarmPhase& phase, const std::string& farm, const std::string& error)
     {
-        const std::string shown = WithRollBack(message_.empty() ? LoadText(IDS_RUN_UNKNOWN_ERROR) : message_);
-        Log(shown);
-        view_.SetWaitCursor(false);
-        view_.ShowError(shown);
-        view_.EnableControls(true);
-        view_.ShowBusy(false);
-        throw RunStopped{};
-    }
-
-    [[noreturn]] void StopWithError(const FarmPhase& phase, const std::string& farm, const std::string& error)
-    {
-        const std::string undone = RollBack();
-        view_.SetWaitCursor(false);
-        view_.EnableControls(true);
         Log(FormatText(IDS_RUN_EXCEPTION, {phase.operation, farm}));
         Log(FormatText(phase.blankAfterColon ? IDS_RUN_EXCEPTION_TEXT_BLANK : IDS_RUN_EXCEPTION_TEXT, {error}));
+        const std::string undone = RollBack();
         if (!undone.empty())
             Log(undone);
-        view_.ShowBusy(false);
+        stop_ = {failure_, farmRow_, {}, {}};
         throw RunStopped{};
-    }
-
-    // An error that no phase handles: shown in a box, and the window is usable again.
-    [[noreturn]] void StopWithText(const std::string& text)
-    {
-        const std::string shown = WithRollBack(text);
-        Restore();
-        Log(shown);
-        view_.ShowError(shown);
-        throw RunStopped{};
-    }
-
-    void Succeed()
-    {
-        const std::string success = LoadText(IDS_RUN_SUCCESS);
-        Restore();
-        Log(success);
-        view_.ShowInfo(success);
-        view_.SetHeadline(FormatText(IDS_RUN_VERSIONS, {context_.InstalledVersion, context_.UpdateVersion}));
-        view_.EnableStart(false);
-        view_.EnableRestartBox(true);
     }
 
     UpdateContext& context_;
-    RunView& view_;
+    // The run's copy of the farm rows; a moved farm's row names its new folder.
+    GridRows rows_;
     // How the update folder was checked, the run's first status line.
     const std::string folderChecked_;
     // A debug line for a folder without a manifest, which only a test build takes.
     const unsigned char folderCheckLevel_;
     RunJournal journal_{context_};
-    // Rows whose farm moved to the current layout in this run, with their label before.
+    // Rows whose farm moved to the current layout in this run, with their label before and after.
+    std::vector<std::pair<int, std::string>> labelsBefore_;
     std::vector<std::pair<int, std::string>> movedLabels_;
+    // What the run returns after a stop.
+    RunResult stop_;
     // The message of the step at work; cleared before each step, so no earlier text can reach a
     // box.
     std::string message_;
@@ -431,7 +388,7 @@ private:
 
 }  // namespace
 
-RunResult RunUpdate(UpdateContext& context, RunView& view, RunMode mode)
+RunResult RunUpdate(UpdateContext& context, const GridRows& rows, RunMode mode)
 {
     // An installation and a library this process can load are required before anything changes.
     std::string stop;
@@ -460,13 +417,9 @@ RunResult RunUpdate(UpdateContext& context, RunView& view, RunMode mode)
     }
     if (!stop.empty()) {
         Log(stop);
-        view.ShowError(stop);
-        // Start stays off for a folder that is not the update it claims to be.
-        if (outcome == RunOutcome::FolderRefused)
-            view.EnableStart(false);
-        return {outcome, 0};
+        return {outcome, 0, stop, {}};
     }
-    return UpdateRun(context, view, checked).Run(mode);
+    return UpdateRun(context, rows, checked).Run(mode);
 }
 
 int ExitCodeOf(RunOutcome outcome)

@@ -1,32 +1,14 @@
 // The update run behind the Start button: the phases in their order, each behind its gate, with
-// the status lines around them and what a stop does to the window.
+// the status lines around them. The run reads no window: it works on a copy of the farm rows and
+// returns what the window shows when it has ended.
 #pragma once
 
+#include "app/grid_rows.h"
 #include "update/u_context.h"
 
 #include <string>
-
-// What the run needs from the main window.
-class RunView {
-public:
-    virtual ~RunView() = default;
-
-    // The farm key grid: row 0 is the header, column 0 the farm label, column 1 the key.
-    virtual int RowCount() = 0;
-    virtual std::string Cell(int column, int row) = 0;
-    virtual void SetCell(int column, int row, const std::string& text) = 0;
-
-    virtual void ShowBusy(bool busy) = 0;
-    virtual void SetWaitCursor(bool wait) = 0;
-    virtual void ClearLog() = 0;
-    virtual void EnableControls(bool enabled) = 0;
-    virtual void Repaint() = 0;
-    virtual void ShowInfo(const std::string& text) = 0;
-    virtual void ShowError(const std::string& text) = 0;
-    virtual void SetHeadline(const std::string& text) = 0;
-    virtual void EnableStart(bool enabled) = 0;
-    virtual void EnableRestartBox(bool enabled) = 0;
-};
+#include <utility>
+#include <vector>
 
 // How a run ended, from the kind of failure a distribution system can act on.
 enum class RunOutcome {
@@ -62,11 +44,18 @@ struct RunResult {
     RunOutcome outcome = RunOutcome::Success;
     // The grid row of the farm at which the run stopped; 0 for a stop outside the farms.
     int row = 0;
+    // The box that ends the run: the stop's message, or the success report of an update; empty
+    // for none (a stop reported in the status list only, a check that passed).
+    std::string message;
+    // The rows whose farm moved to the current layout, with the label that names its new folder.
+    std::vector<std::pair<int, std::string>> movedLabels;
 };
 
-// Runs every phase whose gate is open, while the caller keeps a RunLog open. Each stop leaves
-// the window ready for another Start.
-RunResult RunUpdate(UpdateContext& context, RunView& view, RunMode mode = RunMode::Update);
+// Runs every phase whose gate is open on the farm rows (row 0 the header), while the caller keeps
+// a RunLog open. Mid-run it reaches the caller only through the log sink: lines, the progress
+// line, the one plain box and the emptying of the status list once the run begins its work.
+// Every stop leaves the installation ready for another Start.
+RunResult RunUpdate(UpdateContext& context, const GridRows& rows, RunMode mode = RunMode::Update);
 
 // The exit code that tells a distribution system how the run ended.
 int ExitCodeOf(RunOutcome outcome);

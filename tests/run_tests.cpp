@@ -1,4 +1,6 @@
-// The update run's sequence against a recording view: gates, stops and the success report.
+// The update run on a copy of the farm rows: gates, stops, the success report and the result
+// that the window shows.
+#include "app/farm_rows.h"
 #include "app/update_run.h"
 #include "tests/test_support.h"
 #include "util/files.h"
@@ -10,31 +12,6 @@
 #include <algorithm>
 
 namespace {
-
-// Records what the run does to the window, in order.
-class RecordingView : public RunView {
-public:
-    std::vector<std::vector<std::string>> rows = {{"Betriebsnummer", "Schl\xFCssel"}, {"", ""}};
-    std::vector<std::string> events;
-
-    int RowCount() override { return static_cast<int>(rows.size()); }
-    std::string Cell(int column, int row) override { return rows[row][column]; }
-    void SetCell(int column, int row, const std::string& text) override
-    {
-        rows[row][column] = text;
-        events.push_back("cell: " + text);
-    }
-    void ShowBusy(bool busy) override { events.push_back(busy ? "busy" : "idle"); }
-    void SetWaitCursor(bool wait) override { events.push_back(wait ? "hourglass" : "arrow"); }
-    void ClearLog() override { events.push_back("clear"); }
-    void EnableControls(bool enabled) override { events.push_back(enabled ? "controls on" : "controls off"); }
-    void Repaint() override { events.push_back("repaint"); }
-    void ShowInfo(const std::string& text) override { events.push_back("info: " + text); }
-    void ShowError(const std::string& text) override { events.push_back("error: " + text); }
-    void SetHeadline(const std::string& text) override { events.push_back("headline: " + text); }
-    void EnableStart(bool enabled) override { events.push_back(enabled ? "start on" : "start off"); }
-    void EnableRestartBox(bool enabled) override { events.push_back(enabled ? "box on" : "box off"); }
-};
 
 using Lines = std::vector<std::string>;
 
@@ -53,46 +30,41 @@ protected:
     void AddFarm(const DemoFarm& farm)
     {
         demo_.AddFarm(farm, DemoDataCsv(farm));
-        // As the grid fills: the design-time empty row first.
-        const std::vector<std::string> row = {farm.FarmId() + "|" + farm.description + "|Erstantrag", farm.key};
-        if (view_.rows.size() == 2 && view_.rows[1][0].empty())
-            view_.rows[1] = row;
-        else
-            view_.rows.push_back(row);
+        AddRow(farm.FarmId() + "|" + farm.description + "|Erstantrag", farm.key);
+    }
+    // As the grid fills: the design-time empty row first.
+    void AddRow(const std::string& label, const std::string& key)
+    {
+        if (rows_.RowCount() > 2 || !rows_.Cell(0, 1).empty())
+            rows_.AddRow();
+        rows_.SetCell(0, rows_.RowCount() - 1, label);
+        rows_.SetCell(1, rows_.RowCount() - 1, key);
     }
 
     RegistryScratch registry_;
     ScratchContext scratch_;
     DemoInstallation demo_{scratch_.root.path(), BinFolder()};
     RecordingSink sink_;
-    RecordingView view_;
+    GridRows rows_{"Betriebsnummer", "Schl\xFCssel"};
 };
-
-const Lines kPreparation = {"busy", "clear", "controls off", "hourglass", "repaint"};
-// The hourglass is set again around the structure and application-data steps.
-const Lines kAfterFarmPhases = {"hourglass", "repaint", "hourglass", "repaint"};
-
-Lines Concat(Lines first, const Lines& second)
-{
-    first.insert(first.end(), second.begin(), second.end());
-    return first;
-}
 
 }  // namespace
 
 TEST_F(RunTest, MissingLibraryStopsBeforeAnythingChanges)
 {
     ASSERT_TRUE(DeleteFileA((context().UpdatePath + "pbfdec.dll").c_str()));
-    RunUpdate(context(), view_);
+    const RunResult result = RunUpdate(context(), rows_);
     const std::string text = "DLL (pbfdec.dll) f\xFCr Entschl\xFCsselung nicht gefunden, Update wird abgebrochen!";
     EXPECT_EQ(sink_.lines, Lines{text});
-    EXPECT_EQ(view_.events, Lines{"error: " + text}) << "no busy indicator, the list is not emptied";
+    EXPECT_EQ(result.outcome, RunOutcome::LibraryUnusable);
+    EXPECT_EQ(result.message, text);
+    EXPECT_EQ(sink_.clears, 0) << "the list is not emptied";
 }
 
 TEST_F(RunTest, MissingTempFolderStopsWithItsOwnOutcomeBeforeTheKeys)
 {
     context().TempPath = scratch_.root / "fehlt\\";
-    const RunResult result = RunUpdate(context(), view_);
+    const RunResult result = RunUpdate(context(), rows_);
     EXPECT_EQ(result.outcome, RunOutcome::TempUnusable);
     EXPECT_EQ(sink_.lines, Lines{"Der Temp-Ordner " + context().TempPath + " fehlt oder nimmt keine Datei auf. Update "
                                  "wird abgebrochen, es wurde nichts ge\xE4ndert."});
@@ -101,14 +73,13 @@ TEST_F(RunTest, MissingTempFolderStopsWithItsOwnOutcomeBeforeTheKeys)
 
 TEST_F(RunTest, NothingToDoEndsWithTheSuccessReport)
 {
-    RunUpdate(context(), view_);
+    const RunResult result = RunUpdate(context(), rows_);
     EXPECT_EQ(sink_.lines, (Lines{"Die Dateien wurden erfolgreich aktualisiert.",
                                   "Bitte warten, Dokumente werden aktualisiert..."}));
-    EXPECT_EQ(view_.events,
-              Concat(Concat(kPreparation, kAfterFarmPhases),
-                     {"arrow", "controls on", "idle", "info: Die Dateien wurden erfolgreich aktualisiert.",
-                      "headline: Installierte Version = 7.00.01.00, Update-Version = 7.00.02.02", "start off",
-                      "box on"}));
+    EXPECT_EQ(sink_.clears, 1);
+    EXPECT_EQ(result.outcome, RunOutcome::Success);
+    EXPECT_EQ(result.message, "Die Dateien wurden erfolgreich aktualisiert.");
+    EXPECT_TRUE(result.movedLabels.empty());
 }
 
 TEST_F(RunTest, KeyVerificationStopsAtTheFirstWrongKey)
@@ -117,11 +88,13 @@ TEST_F(RunTest, KeyVerificationStopsAtTheFirstWrongKey)
     AddFarm({"BNR1", "100_1_1", "eins", "a"});
     AddFarm({"BNR2", "200_1_1", "zwei", "b"});
     AddFarm({"BNR3", "300_1_1", "drei", "c"});
-    view_.rows[2][1] = "falsch";
-    RunUpdate(context(), view_);
+    rows_.SetCell(1, 2, "falsch");
+    const RunResult result = RunUpdate(context(), rows_);
     const std::string message = "Fehler bei Schl\xFCsselpr\xFC" "fung (BNR2_200_1_1): Falscher Schl\xFCssel.";
     EXPECT_EQ(sink_.lines, (Lines{message, "Bitte warten, Schl\xFC" "ssel werden \xFC" "berpr\xFC" "ft..."}));
-    EXPECT_EQ(view_.events, Concat(kPreparation, {"arrow", "error: " + message, "controls on", "idle"}));
+    EXPECT_EQ(result.outcome, RunOutcome::KeyRefused);
+    EXPECT_EQ(result.message, message);
+    EXPECT_EQ(result.row, 2) << "the row of the farm whose key is wrong";
     EXPECT_EQ(sink_.progress, (Lines{"Bearbeite BNR1_100_1_1 (0 von 3 Betrieben fertig)",
                                      "Bearbeite BNR2_200_1_1 (1 von 3 Betrieben fertig)", ""}))
         << "the farm at work and the count done; the line goes with the stop";
@@ -132,9 +105,9 @@ TEST_F(RunTest, OnlyOldLayoutChecksKeysAndWalksEveryRowForRestructuring)
     RecordingSink debug(true);
     context().RestructureFolders = true;
     AddFarm({"BNR1", "100_1_1", "eins", "a"});
-    view_.rows.push_back({"   |blank farm|", "x"});
-    view_.rows.push_back({"no bar at all", "x"});
-    RunUpdate(context(), view_);
+    AddRow("   |blank farm|", "x");
+    AddRow("no bar at all", "x");
+    RunUpdate(context(), rows_);
 
     Lines lines = debug.lines;
     std::reverse(lines.begin(), lines.end());
@@ -164,4 +137,20 @@ TEST_F(RunTest, OnlyOldLayoutChecksKeysAndWalksEveryRowForRestructuring)
                      "Modifiziere Ordnerstruktur f\xFCr no bar at all...",
                      "Bitte warten, Dokumente werden aktualisiert...", "Dokumente Beginn f\xFCr BNR1_100_1_1",
                      "Dokumente Ende f\xFCr BNR1_100_1_1", "Die Dateien wurden erfolgreich aktualisiert."}));
+}
+
+TEST_F(RunTest, AMovedFarmKeepsItsNewLabelForTheLaterPhasesAndInTheResult)
+{
+    RecordingSink debug(true);
+    context().RestructureFolders = true;
+    const DemoFarm farm{"BNR276001", "4711_1_1", "Sommerweide", "Antrag"};
+    demo_.AddOldLayoutFarm(farm, DemoDataCsv(farm));
+    FillFarmGrid(rows_, context().ProgramPath);
+    ASSERT_EQ(rows_.Cell(0, 1), "BNR276001|alte Ordnerstruktur, wird umgestellt|");
+    const RunResult result = RunUpdate(context(), rows_);
+    EXPECT_EQ(result.outcome, RunOutcome::Success) << result.message;
+    EXPECT_EQ(result.movedLabels,
+              (std::vector<std::pair<int, std::string>>{
+                  {1, "BNR276001_4711_1_1|Erster Antrag nach Umstrukturierung|Erstantrag"}}));
+    EXPECT_TRUE(debug.Contains("Dokumente Beginn f\xFCr BNR276001_4711_1_1")) << "the documents follow the moved farm";
 }

@@ -66,6 +66,7 @@ public:
     bool ShowsDebug() const override { return debug_; }
     void ShowPlainMessage(const std::string& text) override { boxes.push_back(text); }
     void ShowProgress(const std::string& text) override { progress.push_back(text); }
+    void ClearLines() override { ++clears; }
     // True when some line contains the text.
     bool Contains(const std::string& text) const;
 
@@ -73,6 +74,8 @@ public:
     std::vector<std::string> boxes;
     // Every progress line in order; an empty one removed the line.
     std::vector<std::string> progress;
+    // How often a run emptied the status list.
+    int clears = 0;
 
 private:
     bool debug_;

@@ -66,6 +66,12 @@ void ShowProgress(const std::string& text)
         g_sink->ShowProgress(text);
 }
 
+void ClearLines()
+{
+    if (g_sink)
+        g_sink->ClearLines();
+}
+
 void ShowPlainMessage(const std::string& text)
 {
     if (g_sink)

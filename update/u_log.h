@@ -21,6 +21,8 @@ public:
     // A line at the top of the status list that says where the run is; the next one replaces
     // it, an empty text removes it. It is no status line: neither kept nor written to a file.
     virtual void ShowProgress(const std::string&) {}
+    // Empties the status list when a run begins its work; a sink without a list keeps its lines.
+    virtual void ClearLines() {}
 };
 
 // Registers the sink for as long as the object lives.
@@ -45,6 +47,9 @@ void ShowPlainMessage(const std::string& text);
 
 // Shows (or, with an empty text, removes) the progress line through the registered sink.
 void ShowProgress(const std::string& text);
+
+// Empties the registered sink's status list.
+void ClearLines();
 
 // The run log file for support staff: while the object lives, every line that the sink shows
 // is also appended, behind a time stamp, to TempPath + kFileName and to LogPath when one is
