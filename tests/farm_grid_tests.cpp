@@ -88,13 +88,16 @@ TEST_F(FarmGridTest, MissingKeyGivesAnEmptyCell)
 
 TEST_F(FarmGridTest, ValueOfAnotherTypeStopsFillingAtThatRow)
 {
-    AddEntry("BNR1", "100_1_1", "k1", "gut");
-    AddEntry("BNR2", "200_1_1", "k2", "schlecht");
-    SetUserDword(kProduct + "\\BNR2\\200_1_1", "BezAntrag", 7);
-    AddEntry("BNR3", "300_1_1", "k3", "danach");
+    // More farms than the fill reads side by side: the rows still come in the registry's order,
+    // and none after the faulty one.
+    for (char farm = '1'; farm <= '9'; ++farm)
+        AddEntry(std::string("BNR") + farm, std::string(1, farm) + "00_1_1", "k", farm == '6' ? "schlecht" : "gut");
+    SetUserDword(kProduct + "\\BNR6\\600_1_1", "BezAntrag", 7);
     EXPECT_THROW(FillFarmGrid(grid_, ""), StartupError);
-    EXPECT_EQ(grid_.Cell(0, 1), "BNR1_100_1_1|gut|Erstantrag") << "rows filled so far stay";
-    EXPECT_EQ(grid_.Cell(0, 3), "");
+    for (char farm = '1'; farm <= '5'; ++farm)
+        EXPECT_EQ(grid_.Cell(0, farm - '0'), std::string("BNR") + farm + "_" + farm + "00_1_1|gut|Erstantrag")
+            << "rows filled so far stay";
+    EXPECT_EQ(grid_.RowCount(), 6);
 }
 
 TEST_F(FarmGridTest, EditedKeysAreMarked)

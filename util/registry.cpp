@@ -122,15 +122,28 @@ bool WriteRawValue(const RegKey& key, const std::string& name, unsigned long typ
 std::vector<std::string> SubkeyNames(const RegKey& key)
 {
     std::vector<std::string> names;
-    if (!key)
-        return names;
-    char name[256];
-    for (DWORD index = 0;; ++index) {
-        DWORD length = sizeof(name);
-        const LONG result = RegEnumKeyExA(key.get(), index, name, &length, nullptr, nullptr, nullptr, nullptr);
-        if (result != ERROR_SUCCESS)
-            break;
-        names.emplace_back(name, length);
-    }
+    for (std::string name; SubkeyName(key, static_cast<unsigned long>(names.size()), name);)
+        names.push_back(name);
     return names;
+}
+
+unsigned long SubkeyCount(const RegKey& key)
+{
+    DWORD count = 0;
+    if (!key || RegQueryInfoKeyA(key.get(), nullptr, nullptr, nullptr, &count, nullptr, nullptr, nullptr, nullptr,
+                                 nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+        return 0;
+    return count;
+}
+
+bool SubkeyName(const RegKey& key, unsigned long index, std::string& name)
+{
+    if (!key)
+        return false;
+    char text[256];
+    DWORD length = sizeof(text);
+    if (RegEnumKeyExA(key.get(), index, text, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+        return false;
+    name.assign(text, length);
+    return true;
 }

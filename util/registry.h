@@ -39,3 +39,8 @@ bool WriteRawValue(const RegKey& key, const std::string& name, unsigned long typ
 
 // The names of the key's direct subkeys, in the order the registry enumerates them.
 std::vector<std::string> SubkeyNames(const RegKey& key);
+
+// How many direct subkeys the key has, and the name of one by its place in the enumeration;
+// false when there is none at the place. Threads may enumerate one key side by side.
+unsigned long SubkeyCount(const RegKey& key);
+bool SubkeyName(const RegKey& key, unsigned long index, std::string& name);
