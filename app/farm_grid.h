@@ -3,7 +3,7 @@
 // theme, and live only in the grid.
 #pragma once
 
-#include "app/grid_rows.h"
+#include "shell/grid_rows.h"
 #include "app/window.h"
 #include "util/handles.h"
 

@@ -1,7 +1,7 @@
 // Program entry of the update tool.
-#include "app/command_line.h"
+#include "shell/command_line.h"
 #include "app/u_main.h"
-#include "app/unattended.h"
+#include "shell/unattended.h"
 #include "util/handles.h"
 #include "util/session.h"
 

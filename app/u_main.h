@@ -1,8 +1,10 @@
 // The main window w_main: shows the update context, the farm key grid and the status list.
 #pragma once
 
-#include "app/command_line.h"
-#include "app/update_run.h"
+#include "shell/command_line.h"
+#include "shell/update_run.h"
+#include "app/status_list.h"
+#include "app/window_fit.h"
 #include "app/window.h"
 #include "update/u_context.h"
 #include "update/u_log.h"
@@ -10,7 +12,6 @@
 
 #include <windows.h>
 
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -35,7 +36,7 @@ public:
     int RunMessageLoop();
 
     // The status list. Lines of the run's thread wait until the window's thread shows them, a few
-    // times a second and before each of the run's calls into the window.
+    // times a second and before the run's box.
     void AddLine(const std::string& text) override;
     bool ShowsDebug() const override { return context_.DebugInfo; }
     void ShowPlainMessage(const std::string& text) override;
@@ -57,7 +58,6 @@ private:
     static DWORD WINAPI RunThread(void* self);
     void OnRunFinished();
     bool OnWindowThread() const;
-    void ShowPendingLines();
     void FocusOn(int row);
     void btn_closeClick();
     void lbl_infoDblClick();
@@ -70,6 +70,7 @@ private:
     void OnSize();
     void CaptureLayout();
     void ApplyDpi(int dpi);
+    void PlaceControls(const Fit& fit);
     RECT WorkArea() const;
     const RECT& LayoutOf(int id) const;
     void MoveInto(const RECT& area);
@@ -109,19 +110,9 @@ private:
     RunResult runResult_;
     // The grid's state before a run, which takes every input from it.
     bool gridWasEnabled_ = false;
-    // The progress line, while one stands at the top of the status list.
-    std::string progress_;
-    // Lines and the progress line that wait for the window's thread.
-    std::mutex pendingMutex_;
-    std::vector<std::string> pendingLines_;
-    std::string pendingProgress_;
-    bool progressPending_ = false;
-    // The run began its work: the list is emptied before the pending lines are shown.
-    bool clearPending_ = false;
+    StatusList statusList_;
     // How the last run ended, for the exit code; none yet counts as cancelled.
     int exitCode_ = kExitNoRun;
-    // The line of start-up's recovery of a killed run; empty when there was none.
-    std::string recovery_;
     // Distances of the bottom row to the bottom and right edges, kept when the height changes.
     int bottomRowOffset_ = 0;
     int checkBoxRightOffset_ = 0;

@@ -1,6 +1,6 @@
 // Farm rows from the registry: labels, kinds, keys and the grid's row count.
-#include "app/farm_rows.h"
-#include "app/startup.h"
+#include "shell/farm_rows.h"
+#include "shell/startup.h"
 #include "tests/test_support.h"
 #include "util/files.h"
 

@@ -1,7 +1,7 @@
 // The update run on a copy of the farm rows: gates, stops, the success report and the result
 // that the window shows.
-#include "app/farm_rows.h"
-#include "app/update_run.h"
+#include "shell/farm_rows.h"
+#include "shell/update_run.h"
 #include "tests/test_support.h"
 #include "util/files.h"
 

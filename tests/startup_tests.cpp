@@ -1,6 +1,6 @@
 // The window-free half of start-up against the prefix's registry and file system.
-#include "app/startup.h"
-#include "app/unattended.h"
+#include "shell/startup.h"
+#include "shell/unattended.h"
 #include "tests/test_support.h"
 #include "update/run_changes.h"
 #include "util/registry.h"

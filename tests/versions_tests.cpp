@@ -1,5 +1,5 @@
 // Version resources of real executables, normalisation and the update gate.
-#include "app/startup.h"
+#include "shell/startup.h"
 #include "tests/test_support.h"
 #include "update/errors.h"
 #include "util/errors.h"

@@ -1,4 +1,4 @@
-#include "app/messages.h"
+#include "shell/messages.h"
 
 #include "resources/resource.h"
 #include "util/text.h"

@@ -2,7 +2,7 @@
 // the /quiet and /check runs, which end in an exit code.
 #pragma once
 
-#include "app/command_line.h"
+#include "shell/command_line.h"
 
 #include <string>
 

@@ -1,7 +1,7 @@
 // Farm applications from the registry, as rows of the farm key grid.
 #pragma once
 
-#include "app/grid_rows.h"
+#include "shell/grid_rows.h"
 #include "update/farm.h"
 
 #include <string>

@@ -1,6 +1,6 @@
-#include "app/farm_rows.h"
+#include "shell/farm_rows.h"
 
-#include "app/startup.h"
+#include "shell/startup.h"
 #include "resources/resource.h"
 #include "update/u_constants.h"
 #include "util/files.h"

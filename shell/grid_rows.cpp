@@ -1,4 +1,4 @@
-#include "app/grid_rows.h"
+#include "shell/grid_rows.h"
 
 GridRows::GridRows(const std::string& farmHeader, const std::string& keyHeader) : rows_(2)
 {

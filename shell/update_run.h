@@ -3,7 +3,7 @@
 // returns what the window shows when it has ended.
 #pragma once
 
-#include "app/grid_rows.h"
+#include "shell/grid_rows.h"
 #include "update/u_context.h"
 
 #include <string>

@@ -1,4 +1,4 @@
-#include "app/startup.h"
+#include "shell/startup.h"
 
 #include "resources/resource.h"
 #include "update/errors.h"

@@ -1,8 +1,8 @@
-#include "app/update_run.h"
+#include "shell/update_run.h"
 
-#include "app/command_line.h"
-#include "app/farm_rows.h"
-#include "app/startup.h"
+#include "shell/command_line.h"
+#include "shell/farm_rows.h"
+#include "shell/startup.h"
 #include "resources/resource.h"
 #include "update/errors.h"
 #include "update/farm.h"
