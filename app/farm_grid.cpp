@@ -23,7 +23,6 @@ constexpr int kMinColumnWidth = 10;
 constexpr COLORREF kEditedColor = RGB(0, 255, 0);
 constexpr COLORREF kLineColor = RGB(192, 192, 192);
 constexpr int kEditedFrame = 1;
-constexpr UINT_PTR kEditorSubclass = 1;
 
 }  // namespace
 
@@ -183,17 +182,6 @@ bool FarmGrid::HasFocus() const
     return focus && (focus == window_ || focus == editor_);
 }
 
-void FarmGrid::SetKey(int row, const std::string& text)
-{
-    if (row < 1 || row >= rows_.RowCount() || !IsWindowEnabled(window_))
-        return;
-    if (editor_ && editRow_ == row)
-        EndEdit(false);
-    rows_.SetEditedKey(row, text);
-    InvalidateRect(window_, nullptr, TRUE);
-    NotifyKeyCell(EVENT_OBJECT_VALUECHANGE, row);
-}
-
 bool FarmGrid::CellScreenRect(int column, int row, RECT& rect) const
 {
     if (row != 0 && row >= topRow_ + VisibleRows())
@@ -219,86 +207,6 @@ bool FarmGrid::CellAt(POINT screen, int& column, int& row) const
 void FarmGrid::NotifyKeyCell(DWORD event, int row) const
 {
     NotifyWinEvent(event, window_, OBJID_CLIENT, grid_accessible::CellId(1, row));
-}
-
-void FarmGrid::BeginEdit(const std::string* replacement)
-{
-    RECT cell;
-    if (editor_ || !IsWindowEnabled(window_) || !CellRect(1, currentRow_, cell))
-        return;
-    editRow_ = currentRow_;
-    const std::string& text = replacement ? *replacement : rows_.Cell(1, editRow_);
-    editor_ = CreateWindowExA(0, "EDIT", text.c_str(), WS_CHILD | WS_VISIBLE | ES_AUTOHSCROLL, cell.left + 1,
-                              cell.top + 1, cell.right - cell.left - 2, cell.bottom - cell.top - 2, window_, nullptr,
-                              GetModuleHandleA(nullptr), nullptr);
-    if (!editor_)
-        return;
-    SendMessageA(editor_, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
-    SetWindowSubclass(editor_, EditorProc, kEditorSubclass, reinterpret_cast<DWORD_PTR>(this));
-    SetFocus(editor_);
-    const int end = static_cast<int>(text.size());
-    SendMessageA(editor_, EM_SETSEL, replacement ? end : 0, end);
-}
-
-void FarmGrid::EndEdit(bool keep)
-{
-    if (!editor_)
-        return;
-    HWND editor = std::exchange(editor_, nullptr);
-    if (keep) {
-        std::string text(static_cast<size_t>(GetWindowTextLengthA(editor)) + 1, '\0');
-        text.resize(static_cast<size_t>(GetWindowTextA(editor, text.data(), static_cast<int>(text.size()))));
-        const std::string before = rows_.Cell(1, editRow_);
-        rows_.SetEditedKey(editRow_, text);
-        if (rows_.Cell(1, editRow_) != before)
-            NotifyKeyCell(EVENT_OBJECT_VALUECHANGE, editRow_);
-    }
-    const bool hadFocus = GetFocus() == editor;
-    DestroyWindow(editor);
-    if (hadFocus)
-        SetFocus(window_);
-    InvalidateRect(window_, nullptr, TRUE);
-}
-
-LRESULT CALLBACK FarmGrid::EditorProc(HWND editor, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
-                                      DWORD_PTR data)
-{
-    auto* grid = reinterpret_cast<FarmGrid*>(data);
-    switch (message) {
-    case WM_GETDLGCODE:
-        // Enter and Escape end the edit instead of pressing a dialog button.
-        if (lParam) {
-            const MSG* pending = reinterpret_cast<const MSG*>(lParam);
-            if (pending->message == WM_KEYDOWN && (pending->wParam == VK_RETURN || pending->wParam == VK_ESCAPE))
-                return DLGC_WANTMESSAGE;
-        }
-        break;
-    case WM_KEYDOWN:
-        if (wParam == VK_RETURN || wParam == VK_ESCAPE) {
-            grid->EndEdit(wParam == VK_RETURN);
-            return 0;
-        }
-        if (wParam == VK_UP || wParam == VK_DOWN) {
-            grid->EndEdit(true);
-            grid->Select(grid->currentRow_ + (wParam == VK_UP ? -1 : 1));
-            return 0;
-        }
-        break;
-    case WM_CHAR:
-        if (wParam == '\r' || wParam == 27)
-            return 0;
-        break;
-    case WM_KILLFOCUS:
-        if (grid->editor_ == editor) {
-            grid->EndEdit(true);
-            return 0;
-        }
-        break;
-    case WM_NCDESTROY:
-        RemoveWindowSubclass(editor, EditorProc, kEditorSubclass);
-        break;
-    }
-    return DefSubclassProc(editor, message, wParam, lParam);
 }
 
 void FarmGrid::PaintCell(HDC dc, const RECT& cell, const std::string& text, bool fixed, int row)
@@ -475,104 +383,91 @@ void FarmGrid::OnScroll(WORD request, WORD thumb)
     ScrollTo(top);
 }
 
-// Enter opens the editor rather than pressing a dialog button.
-LRESULT FarmGrid::OnGetDlgCode(LPARAM lParam) const
-{
-    const auto* pending = reinterpret_cast<const MSG*>(lParam);
-    if (pending && pending->message == WM_KEYDOWN && pending->wParam == VK_RETURN)
-        return DLGC_WANTARROWS | DLGC_WANTCHARS | DLGC_WANTMESSAGE;
-    return DLGC_WANTARROWS | DLGC_WANTCHARS;
-}
-
-bool FarmGrid::OnKeyDown(WPARAM key)
-{
-    switch (key) {
-    case VK_UP: Select(currentRow_ - 1); return true;
-    case VK_DOWN: Select(currentRow_ + 1); return true;
-    case VK_PRIOR: Select(currentRow_ - VisibleRows()); return true;
-    case VK_NEXT: Select(currentRow_ + VisibleRows()); return true;
-    case VK_HOME: Select(1); return true;
-    case VK_END: Select(rows_.RowCount() - 1); return true;
-    case VK_F2:
-    case VK_RETURN: BeginEdit(nullptr); return true;
-    }
-    return false;
-}
-
-// Typing over a selected key replaces it, as in a spreadsheet.
-void FarmGrid::OnChar(WPARAM character)
-{
-    if (character >= ' ') {
-        const std::string typed(1, static_cast<char>(character));
-        BeginEdit(&typed);
-    }
-}
-
 LRESULT FarmGrid::Handle(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    LRESULT result = 0;
+    if (HandleDisplay(message, wParam, lParam, result) || HandleInput(message, wParam, lParam, result))
+        return result;
+    return DefWindowProcA(window_, message, wParam, lParam);
+}
+
+// Size, font, text, colours, painting and the accessible object.
+bool FarmGrid::HandleDisplay(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result)
 {
     switch (message) {
     case WM_CREATE:
     case WM_SIZE:
         UpdateScrollBar();
-        return 0;
+        return true;
     case WM_SETFONT:
         SetFont(reinterpret_cast<HFONT>(wParam));
         if (LOWORD(lParam))
             InvalidateRect(window_, nullptr, TRUE);
-        return 0;
+        return true;
     case WM_GETFONT:
-        return reinterpret_cast<LRESULT>(font_);
+        result = reinterpret_cast<LRESULT>(font_);
+        return true;
     case WM_GETTEXTLENGTH:
-        return static_cast<LRESULT>(AllText().size());
+        result = static_cast<LRESULT>(AllText().size());
+        return true;
     case WM_GETTEXT:
-        return OnGetText(wParam, lParam);
+        result = OnGetText(wParam, lParam);
+        return true;
     case WM_ERASEBKGND:
-        return 1;
+        result = 1;
+        return true;
     case WM_SYSCOLORCHANGE:
     case WM_THEMECHANGED:
         OnColorsChanged();
-        return 0;
+        return true;
     case WM_PAINT:
         OnPaint();
-        return 0;
+        return true;
     case WM_GETOBJECT:
-        if (static_cast<LONG>(lParam) == OBJID_CLIENT)
-            return grid_accessible::Answer(window_, wParam);
-        break;
+        if (static_cast<LONG>(lParam) != OBJID_CLIENT)
+            return false;
+        result = grid_accessible::Answer(window_, wParam);
+        return true;
+    }
+    return false;
+}
+
+// Focus, mouse, scroll bar and keyboard.
+bool FarmGrid::HandleInput(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result)
+{
+    switch (message) {
     case WM_SETFOCUS:
         NotifyKeyCell(EVENT_OBJECT_FOCUS, currentRow_);
         InvalidateRect(window_, nullptr, TRUE);
-        return 0;
+        return true;
     case WM_ENABLE:
         if (!wParam)
             EndEdit(true);
         [[fallthrough]];
     case WM_KILLFOCUS:
         InvalidateRect(window_, nullptr, TRUE);
-        return 0;
+        return true;
     case WM_GETDLGCODE:
-        return OnGetDlgCode(lParam);
+        result = OnGetDlgCode(lParam);
+        return true;
     case WM_VSCROLL:
         OnScroll(LOWORD(wParam), HIWORD(wParam));
-        return 0;
+        return true;
     case WM_SETCURSOR:
-        if (OnSetCursor(lParam))
-            return TRUE;
-        break;
+        result = TRUE;
+        return OnSetCursor(lParam);
     case WM_LBUTTONDOWN:
     case WM_LBUTTONDBLCLK:
     case WM_MOUSEMOVE:
     case WM_LBUTTONUP:
     case WM_MOUSEWHEEL:
         OnMouse(message, wParam, lParam);
-        return 0;
+        return true;
     case WM_KEYDOWN:
-        if (OnKeyDown(wParam))
-            return 0;
-        break;
+        return OnKeyDown(wParam);
     case WM_CHAR:
         OnChar(wParam);
-        return 0;
+        return true;
     }
-    return DefWindowProcA(window_, message, wParam, lParam);
+    return false;
 }

@@ -65,6 +65,8 @@ private:
     static LRESULT CALLBACK EditorProc(HWND editor, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
                                        DWORD_PTR data);
     LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
+    bool HandleDisplay(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
+    bool HandleInput(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
 
     // Painting.
     void OnColorsChanged();

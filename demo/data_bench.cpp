@@ -6,7 +6,6 @@
 //   data_bench --peak MB     peak working set while one data CSV of MB megabytes is rewritten
 #include "demo/installation.h"
 #include "update/farm.h"
-#include "update/file_steps.h"
 #include "update/pbf_library.h"
 #include "update/run_journal.h"
 #include "update/u_functions.h"

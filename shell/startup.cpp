@@ -5,7 +5,7 @@
 #include "update/farm.h"
 #include "update/records.h"
 #include "update/run_journal.h"
-#include "update/file_steps.h"
+#include "update/temp_files.h"
 #include "update/u_constants.h"
 #include "update/u_functions.h"
 #include "util/files.h"

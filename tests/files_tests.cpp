@@ -1,6 +1,6 @@
 // File and folder helpers against the real file system and shell of the Wine prefix.
 #include "tests/test_support.h"
-#include "update/file_steps.h"
+#include "update/temp_files.h"
 #include "update/u_constants.h"
 #include "util/files.h"
 #include "util/handles.h"

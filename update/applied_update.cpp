@@ -2,7 +2,6 @@
 // product's key of the user, so that an unattended run of the same update changes nothing, an
 // older update is refused, and a distribution system can detect it.
 #include "resources/resource.h"
-#include "update/file_steps.h"
 #include "update/run_journal.h"
 #include "update/u_constants.h"
 #include "update/u_functions.h"

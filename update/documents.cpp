@@ -4,7 +4,6 @@
 #include "resources/resource.h"
 #include "update/errors.h"
 #include "update/farm.h"
-#include "update/file_steps.h"
 #include "update/run_journal.h"
 #include "update/u_constants.h"
 #include "update/u_functions.h"

@@ -1,7 +1,7 @@
 // Key verification: a key is right when the library can decrypt a copy of the farm's data file.
 #include "resources/resource.h"
 #include "update/pbf_library.h"
-#include "update/file_steps.h"
+#include "update/temp_files.h"
 #include "update/u_constants.h"
 #include "update/u_functions.h"
 #include "update/u_log.h"

@@ -2,14 +2,15 @@
 // stay until the new encrypted file is complete.
 #include "resources/resource.h"
 #include "update/farm.h"
-#include "update/file_steps.h"
 #include "update/pbf_library.h"
 #include "update/run_journal.h"
+#include "update/temp_files.h"
 #include "update/u_constants.h"
 #include "update/u_functions.h"
 #include "update/u_log.h"
 #include "util/files.h"
 #include "util/text.h"
+#include "util/text_file.h"
 
 bool FReplacePlausiCSV(const UpdateContext& context, const std::string& farm, const std::string& key,
                        std::string& message)

@@ -3,7 +3,6 @@
 // place through the run's journal, which keeps the old file until the whole run commits.
 #include "resources/resource.h"
 #include "update/errors.h"
-#include "update/file_steps.h"
 #include "update/run_journal.h"
 #include "update/u_constants.h"
 #include "update/u_functions.h"

@@ -2,7 +2,6 @@
 
 #include "resources/resource.h"
 #include "update/errors.h"
-#include "update/file_steps.h"
 #include "util/files.h"
 #include "util/handles.h"
 #include "util/registry.h"

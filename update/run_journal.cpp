@@ -2,7 +2,6 @@
 
 #include "resources/resource.h"
 #include "update/errors.h"
-#include "update/file_steps.h"
 #include "update/u_constants.h"
 #include "update/u_log.h"
 #include "util/files.h"
@@ -14,6 +13,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <stdexcept>
 
 namespace {
 
@@ -439,4 +439,11 @@ bool FRecoverRun(const UpdateContext& context, std::string& report)
                 : FormatText(IDS_TX_NOT_RECOVERED, {leftOver});
     Log(report);
     return ok;
+}
+
+RunJournal& Changes(const UpdateContext& context)
+{
+    if (!context.Journal)
+        throw std::logic_error("no run journal");
+    return *context.Journal;
 }

@@ -96,3 +96,7 @@ private:
 // what it did and hands the line over in report (empty when there was nothing to do); false when
 // it could not finish or the journal is another user's, and the journal stays.
 bool FRecoverRun(const UpdateContext& context, std::string& report);
+
+// The run's journal, through which every change of the installation goes. Throws
+// std::logic_error when no run is open: an operation must never change anything unrecorded.
+RunJournal& Changes(const UpdateContext& context);

@@ -3,7 +3,6 @@
 // is skipped rather than taken as the current folder.
 #include "resources/resource.h"
 #include "update/errors.h"
-#include "update/file_steps.h"
 #include "update/run_journal.h"
 #include "update/u_constants.h"
 #include "update/u_functions.h"

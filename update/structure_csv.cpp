@@ -2,8 +2,8 @@
 // shipped structure file when it is newer, and lose their stale application data.
 #include "resources/resource.h"
 #include "update/farm.h"
-#include "update/file_steps.h"
 #include "update/run_journal.h"
+#include "update/temp_files.h"
 #include "update/u_constants.h"
 #include "update/u_functions.h"
 #include "update/u_log.h"

@@ -360,3 +360,18 @@ std::string FolderFingerprint(const std::string& folder)
     std::snprintf(text, sizeof(text), "%016llX", static_cast<unsigned long long>(hash));
     return text;
 }
+
+bool RemoveFile(const std::string& path)
+{
+    if (!FileExists(path))
+        return true;
+    ClearFileAttributes(path);
+    return DeleteFileA(path.c_str()) != 0;
+}
+
+bool FlushToDisk(const std::string& path)
+{
+    const FileHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                                      nullptr));
+    return file && FlushFileBuffers(file.get());
+}

@@ -46,6 +46,12 @@ std::string WithBackslash(const std::string& folder);
 // Clears read-only, hidden, system and archive at once; false when the attributes could not be set.
 bool ClearFileAttributes(const std::string& path);
 
+// Clears the attributes of an existing file and deletes it; true when it is gone.
+bool RemoveFile(const std::string& path);
+
+// Writes the file's data through to the disk; false (GetLastError set) when that failed.
+bool FlushToDisk(const std::string& path);
+
 // Creates the last component of the path; true when the folder exists afterwards.
 bool CreateFolder(const std::string& path);
 

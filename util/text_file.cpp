@@ -128,3 +128,15 @@ void LineWriter::Close()
     if (!file_.close())
         throw FileError(FileError::kWrite, path_, GetLastError());
 }
+
+std::string ShippedText(const std::string& path, const std::string& converted)
+{
+    LineReader reader(path, LineReader::kShipped);
+    if (!reader.IsUtf8())
+        return path;
+    LineWriter writer(converted, LineWriter::kCreate);
+    for (std::string line; reader.Next(line);)
+        writer.Write(line);
+    writer.Close();
+    return converted;
+}

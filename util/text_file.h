@@ -53,3 +53,7 @@ private:
     FileHandle file_;
     std::string buffer_;
 };
+
+// The shipped text file as code page 1252: the file itself, or, when it was saved as UTF-8 with a
+// byte-order mark, its converted copy at converted. Throws TextError or FileError.
+std::string ShippedText(const std::string& path, const std::string& converted);
