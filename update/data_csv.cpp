@@ -34,8 +34,6 @@ bool IsCatalogKey(const UpdateContext& context, std::string_view key)
     return false;
 }
 
-enum class FileOutcome { Done, Stop };
-
 // ERROR_DISK_FULL when the drive of target has less room than source takes, else none.
 DWORD DriveFullError(const std::string& target, const std::string& source)
 {
@@ -48,8 +46,8 @@ DWORD DriveFullError(const std::string& target, const std::string& source)
 
 // Filters and extends the decrypted file, encrypts it into the run's store and lets it take the
 // farm file's place.
-FileOutcome EditAndStore(UpdateContext& context, const PbfLibrary& library, const std::string& farm,
-                         const std::string& file, const std::string& key, std::string& message)
+bool EditAndStore(UpdateContext& context, const PbfLibrary& library, const std::string& farm,
+                  const std::string& file, const std::string& key, std::string& message)
 {
     const std::string plain = context.TempPath + names::kTempPlain;
     const std::string edited = context.TempPath + names::kTempEdited;
@@ -62,7 +60,7 @@ FileOutcome EditAndStore(UpdateContext& context, const PbfLibrary& library, cons
                                          : CallPbf(library.Find(names::kEncryptExport), edited, staged, key);
     if (encrypted == PBF_OK && journal.Replace(staged, file)) {
         context.UpdatedFarmList.push_back(farm);
-        return FileOutcome::Done;
+        return true;
     }
     // The farm file is untouched; the run must not report success. The Windows error is the
     // tool's own call's; what the library leaves behind may come from any call inside it, so for
@@ -72,12 +70,13 @@ FileOutcome EditAndStore(UpdateContext& context, const PbfLibrary& library, cons
     message = LoadText(IDS_DATA_FAILED) + message;
     if (error != ERROR_SUCCESS)
         message = WithWindowsError(message, error);
-    return FileOutcome::Stop;
+    return false;
 }
 
 // One data file: decrypt, check the version, then edit and store. A failure of the library's
-// decryption leaves the file and goes on with the next; any other failure stops.
-FileOutcome ModifyFile(UpdateContext& context, const std::string& farm, const std::string& file,
+// decryption leaves the file and goes on with the next (true, with the message); any other
+// failure stops (false).
+bool ModifyFile(UpdateContext& context, const std::string& farm, const std::string& file,
                        const std::string& key, std::string& message)
 {
     const std::string plain = context.TempPath + names::kTempPlain;
@@ -85,40 +84,36 @@ FileOutcome ModifyFile(UpdateContext& context, const std::string& farm, const st
     RemoveFile(plain);
     RemoveFile(context.TempPath + names::kTempEdited);
 
-    PbfLibrary library;
-    if (!library.Load(context.UpdatePath)) {
-        message = LoadText(IDS_DATA_FAILED) + library.Error();
-        return FileOutcome::Stop;
-    }
-    FileOutcome outcome = FileOutcome::Stop;
+    // The library crashed: the farm file is untouched, but the library is not to be trusted with
+    // further files.
     unsigned int abortedText = IDS_KC_CALL_ABORTED;
-    try {
-        const int decrypted = CallPbf(library.Find(names::kDecryptExport), file, plain, key);
-        outcome = FileOutcome::Done;
-        if (decrypted != PBF_OK) {
-            PbfResultText(decrypted, message);
-            message = LoadText(IDS_DATA_FAILED) + message;
-        } else if (FGetDataCSVVersion(plain) != "3") {
-            Log(FormatText(IDS_DATA_OLD_VERSION, {file}));
-        } else {
+    const PbfStep step{LoadText(IDS_DATA_FAILED),
+                       [&](const PbfCrash& crash) {
+                           return LoadText(IDS_DATA_FAILED) + FormatText(abortedText, {crash.what()});
+                       },
+                       ReleaseFailure::BoxAndFails, nullptr};
+    return WithPbfLibrary(context.UpdatePath, step, message, [&](const PbfLibrary& library) {
+        try {
+            const int decrypted = CallPbf(library.Find(names::kDecryptExport), file, plain, key);
+            if (decrypted != PBF_OK) {
+                PbfResultText(decrypted, message);
+                message = LoadText(IDS_DATA_FAILED) + message;
+                return true;
+            }
+            if (FGetDataCSVVersion(plain) != "3") {
+                Log(FormatText(IDS_DATA_OLD_VERSION, {file}));
+                return true;
+            }
             abortedText = IDS_PBF_ENCRYPT_ABORTED;
-            outcome = EditAndStore(context, library, farm, file, key, message);
+            return EditAndStore(context, library, farm, file, key, message);
+        } catch (const PbfCrash&) {
+            throw;
+        } catch (const std::exception& error) {
+            // The tool's own side failed (temp files, the catalogue): the farm file is untouched.
+            message = FormatText(IDS_DATA_EDIT_FAILED, {file, ErrorText(error)});
+            return false;
         }
-    } catch (const PbfCrash& crash) {
-        // The library crashed: the farm file is untouched, but the library is not to be trusted
-        // with further files.
-        message = LoadText(IDS_DATA_FAILED) + FormatText(abortedText, {crash.what()});
-        outcome = FileOutcome::Stop;
-    } catch (const std::exception& error) {
-        // The tool's own side failed (temp files, the catalogue): the farm file is untouched.
-        message = FormatText(IDS_DATA_EDIT_FAILED, {file, ErrorText(error)});
-        outcome = FileOutcome::Stop;
-    }
-    if (!library.Release()) {
-        ShowPlainMessage(LoadText(IDS_DLL_NOT_UNLOAD_BOX));
-        return FileOutcome::Stop;
-    }
-    return outcome;
+    });
 }
 
 }  // namespace
@@ -191,7 +186,7 @@ bool FModifyDataCSV(UpdateContext& context, const std::string& farm, const std::
     const std::vector<std::string> files = FFarmDataFiles(context, farm);
     LogDebug(FormatText(IDS_DATA_COUNT, {std::to_string(files.size())}));
     for (const std::string& file : files)
-        if (ModifyFile(context, farm, file, key, message) == FileOutcome::Stop)
+        if (!ModifyFile(context, farm, file, key, message))
             return false;
     return true;
 }

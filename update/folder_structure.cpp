@@ -147,24 +147,18 @@ IdRead ReadFarmApplicationId(const UpdateContext& context, const std::string& fa
     ClearFileAttributes(tmpCnd);
     RemoveFile(tmpPlain);
 
-    PbfLibrary library;
-    if (!library.Load(context.UpdatePath)) {
-        message = LoadText(IDS_FOLDERS_FAILED) + library.Error();
-        return IdRead::Stop;
-    }
+    const PbfStep step{LoadText(IDS_FOLDERS_FAILED),
+                       [](const PbfCrash& crash) {
+                           return LoadText(IDS_FOLDERS_FAILED) + FormatText(IDS_KC_CALL_ABORTED, {crash.what()});
+                       },
+                       ReleaseFailure::Fails, nullptr};
     int code = PBF_OK;
-    try {
-        if (const PbfFileFunction decrypt = library.Find(names::kDecryptExport))
-            code = CallPbf(decrypt, tmpCnd, tmpPlain, key);
-    } catch (const PbfCrash& crash) {
-        library.Release();
-        message = LoadText(IDS_FOLDERS_FAILED) + FormatText(IDS_KC_CALL_ABORTED, {crash.what()});
+    if (!WithPbfLibrary(context.UpdatePath, step, message, [&](const PbfLibrary& library) {
+            if (const PbfFileFunction decrypt = library.Find(names::kDecryptExport))
+                code = CallPbf(decrypt, tmpCnd, tmpPlain, key);
+            return true;
+        }))
         return IdRead::Stop;
-    }
-    if (!library.Release()) {
-        message = LoadText(IDS_DLL_NOT_UNLOADED);
-        return IdRead::Stop;
-    }
     if (code != PBF_OK) {
         PbfResultText(code, message);
         message = LoadText(IDS_FOLDERS_FAILED) + message;

@@ -59,37 +59,31 @@ bool FIsRightKeyForFile(const UpdateContext& context, const std::string& farm, c
     if (!FileExists(context.UpdatePath + names::kPbfLibrary))
         return Fail(message, LoadText(IDS_KC_NO_LIBRARY), true);
     LogDebug(LoadText(IDS_KC_LOAD));
-    PbfLibrary library;
-    if (!library.Load(context.UpdatePath))
-        return Fail(message, LoadText(IDS_KC_LOAD_FAILED) + ' ' + library.Error(), false);
-    LogDebug(LoadText(IDS_KC_FIND));
-    const PbfFileFunction decrypt = library.Find(names::kDecryptExport);
-    if (!decrypt) {
-        Fail(message, LoadText(IDS_KC_FIND_FAILED), true);
-        library.Release();
-        return false;
-    }
-
-    LogDebug(LoadText(IDS_KC_CALL));
-    LogDebug(FormatText(IDS_KC_CALL_SOURCE, {tmpcndFile}));
-    LogDebug(FormatText(IDS_KC_CALL_TARGET, {tmpname}));
-    LogDebug(FormatText(IDS_KC_CALL_KEY, {MaskedKey(key)}));
-    bool result = true;
-    try {
+    const PbfStep step{LoadText(IDS_KC_LOAD_FAILED) + ' ',
+                       [&](const PbfCrash& crash) {
+                           return FormatText(IDS_KC_FAILED, {farm}) + FormatText(IDS_KC_CALL_ABORTED, {crash.what()});
+                       },
+                       ReleaseFailure::Fails, LogDebug};
+    bool called = false;
+    const bool result = WithPbfLibrary(context.UpdatePath, step, message, [&](const PbfLibrary& library) {
+        LogDebug(LoadText(IDS_KC_FIND));
+        const PbfFileFunction decrypt = library.Find(names::kDecryptExport);
+        if (!decrypt)
+            return Fail(message, LoadText(IDS_KC_FIND_FAILED), true);
+        called = true;
+        LogDebug(LoadText(IDS_KC_CALL));
+        LogDebug(FormatText(IDS_KC_CALL_SOURCE, {tmpcndFile}));
+        LogDebug(FormatText(IDS_KC_CALL_TARGET, {tmpname}));
+        LogDebug(FormatText(IDS_KC_CALL_KEY, {MaskedKey(key)}));
         const int code = CallPbf(decrypt, tmpcndFile, tmpname, key);
-        if (code != PBF_OK) {
-            PbfResultText(code, message);
-            message = FormatText(IDS_KC_FAILED, {farm}) + message;
-            result = false;
-        }
-    } catch (const PbfCrash& crash) {
-        message = FormatText(IDS_KC_FAILED, {farm}) + FormatText(IDS_KC_CALL_ABORTED, {crash.what()});
-        result = false;
-    }
-    if (!library.Release()) {
-        message = LoadText(IDS_DLL_NOT_UNLOADED);
+        if (code == PBF_OK)
+            return true;
+        PbfResultText(code, message);
+        message = FormatText(IDS_KC_FAILED, {farm}) + message;
         return false;
-    }
+    });
+    if (!called)
+        return false;
 
     LogDebug(FormatText(IDS_KC_DELETE_PLAIN, {tmpname}));
     RemoveFile(tmpname);

@@ -3,6 +3,7 @@
 #include "resources/resource.h"
 #include "update/u_constants.h"
 #include "update/errors.h"
+#include "update/u_log.h"
 #include "util/pe_image.h"
 #include "util/seh_guard.h"
 #include "util/text.h"
@@ -134,4 +135,32 @@ bool PbfResultText(int code, std::string& text)
     }
     text = LoadText(id);
     return true;
+}
+
+bool WithPbfLibrary(const std::string& updatePath, const PbfStep& step, std::string& message,
+                    const std::function<bool(const PbfLibrary&)>& work)
+{
+    PbfLibrary library;
+    if (!library.Load(updatePath)) {
+        message = step.loadFailed + library.Error();
+        if (step.logLoadFailure)
+            step.logLoadFailure(message);
+        return false;
+    }
+    bool done = false;
+    try {
+        done = work(library);
+    } catch (const PbfCrash& crash) {
+        if (!step.crashed)
+            throw;
+        message = step.crashed(crash);
+    }
+    if (library.Release())
+        return done;
+    if (step.release == ReleaseFailure::Fails) {
+        message = LoadText(IDS_DLL_NOT_UNLOADED);
+        return false;
+    }
+    ShowPlainMessage(LoadText(IDS_DLL_NOT_UNLOAD_BOX));
+    return done && step.release == ReleaseFailure::Box;
 }

@@ -5,6 +5,7 @@
 #include "pbfdec/pbfdec.h"
 #include "util/handles.h"
 
+#include <functional>
 #include <stdexcept>
 #include <string>
 
@@ -46,3 +47,30 @@ int CallPbf(PbfFileFunction function, const std::string& source, const std::stri
 
 // The German text for a failure code. False (text untouched) for success and unknown codes.
 bool PbfResultText(int code, std::string& text);
+
+// How a step tells that the library could not be released after its work.
+enum class ReleaseFailure {
+    // The step fails with "DLL konnte nicht entladen werden" as its message.
+    Fails,
+    // A plain box tells it; the step's own result stands.
+    Box,
+    // A plain box tells it, and the step fails.
+    BoxAndFails,
+};
+
+// What a step that uses the library says when the library fails it.
+struct PbfStep {
+    // Put before the load error when the library cannot be loaded.
+    std::string loadFailed;
+    // The message for a crash inside the library; without it the crash passes on as PbfCrash.
+    std::function<std::string(const PbfCrash&)> crashed;
+    ReleaseFailure release = ReleaseFailure::Fails;
+    // Writes the message of a failed load to the status log; none for no line.
+    void (*logLoadFailure)(const std::string&) = nullptr;
+};
+
+// Loads the library, does the work with it and releases it: work's result, or false with the
+// message of a load, a crash or a release that failed, as the step says. The library is released
+// on every way out.
+bool WithPbfLibrary(const std::string& updatePath, const PbfStep& step, std::string& message,
+                    const std::function<bool(const PbfLibrary&)>& work);

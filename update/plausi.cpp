@@ -22,14 +22,13 @@ bool FReplacePlausiCSV(const UpdateContext& context, const std::string& farm, co
     const std::string source = ShippedText(context.UpdatePath + names::kPlausiCsv, ansi);
 
     message = LoadText(IDS_PBF_UNKNOWN);
-    bool result = false;
     RemoveFile(temp);
-    PbfLibrary library;
-    if (!library.Load(context.UpdatePath)) {
-        message += ' ' + library.Error();
-    } else {
+    // A crash inside the library passes on: the run names the step and the farm.
+    const PbfStep step{message + ' ', nullptr, ReleaseFailure::Box, nullptr};
+    return WithPbfLibrary(context.UpdatePath, step, message, [&](const PbfLibrary& library) {
         const PbfFileFunction encrypt = library.Find(names::kEncryptExport);
         const int code = encrypt ? CallPbf(encrypt, source, temp, key) : PBF_UNKNOWN;
+        bool result = false;
         if (code == PBF_OK) {
             // A farm folder without its CSV folder cannot take the rules: that is reported.
             RunJournal& journal = Changes(context);
@@ -42,8 +41,6 @@ bool FReplacePlausiCSV(const UpdateContext& context, const std::string& farm, co
         }
         if (!result)
             message = LoadText(IDS_PLAUSI_FAILED) + message;
-        if (!library.Release())
-            ShowPlainMessage(LoadText(IDS_DLL_NOT_UNLOAD_BOX));
-    }
-    return result;
+        return result;
+    });
 }
