@@ -22,8 +22,8 @@ std::string Record(const std::string& key, const std::string& value, const std::
 const std::string kMarker = Record("D40X0U2T2C17L1R1", "3");
 const std::string kOldVersion = Record("D40X0U2T2C13L18R1", "7.00.01.00", "");
 const std::string kNewVersion = Record("D40X0U2T2C13L18R1", "7.00.02.02", "");
-const std::string kHerd = Record("D40X0U5T1C1L1R1", "Milchk\xFChe 40");
-const std::string kNewHerd = Record("D40X0U5T1C1L1R1", "Milchk\xFChe 45");
+const std::string kHerd = Record("D40X0U5T1C1L1R1", Cp1252(u8"Milchkühe 40"));
+const std::string kNewHerd = Record("D40X0U5T1C1L1R1", Cp1252(u8"Milchkühe 45"));
 
 class DataCsvTest : public testing::Test {
 protected:
@@ -67,7 +67,7 @@ protected:
 
 TEST_F(DataCsvTest, ReplacesCataloguesByRecordKeyAndStampsTheVersion)
 {
-    const std::string valueWithPrefix = Record("D40X0U3T3C4L1R1", "enth\xE4lt D40X0U5 im Wert");
+    const std::string valueWithPrefix = Record("D40X0U3T3C4L1R1", Cp1252(u8"enthält D40X0U5 im Wert"));
     const std::string comment = "Kommentar D40X0U5 ohne Satzformat";
     const std::string longValue = Record("D40X0U4T1C1L1R1", std::string(1 << 20, '\xE9'));
     // The last line has no line break.
@@ -119,12 +119,12 @@ TEST_F(DataCsvTest, SaveFolderFilesFollowTheMainFile)
     SetUserString(kProduct + "\\BNR1\\100_1_1", "SavePath", " " + saveFolder + " ");
     Store(MainFile(), kMarker + "\r\n" + kHerd + "\r\n");
     Store(saveFolder + "2025.CND", kMarker + "\r\n");
-    Store(saveFolder + "fremd.CND", kMarker + "\r\n", "anderer Schl\xFCssel");
+    Store(saveFolder + "fremd.CND", kMarker + "\r\n", Cp1252(u8"anderer Schlüssel"));
     WriteFileBytes(saveFolder + "notiz.txt", "not a data file");
     const std::string foreign = ReadFileBytes(saveFolder + "fremd.CND");
 
     EXPECT_TRUE(Modify()) << "a file with another key is skipped, not fatal";
-    EXPECT_EQ(message_, "Fehler beim Aktualisieren der Daten-CSV: Falscher Schl\xFCssel.");
+    EXPECT_EQ(message_, Cp1252(u8"Fehler beim Aktualisieren der Daten-CSV: Falscher Schlüssel."));
     EXPECT_TRUE(debug.Contains("3 Daten-CSVs zum Aktualisieren gefunden..."));
     EXPECT_EQ(Plain(saveFolder + "2025.CND"), kMarker + "\r\n" + kNewVersion + "\r\n" + kNewHerd + "\r\n");
     EXPECT_EQ(ReadFileBytes(saveFolder + "fremd.CND"), foreign);
@@ -156,8 +156,9 @@ TEST_F(DataCsvTest, FileThatCannotBeStoredStaysAndStopsTheRun)
         ASSERT_TRUE(held);
         EXPECT_FALSE(Modify());
     }
-    EXPECT_EQ(message_, "Fehler beim Aktualisieren der Daten-CSV: Datei schreibgesch\xFCtzt. (Windows-Fehler 32: " +
-                            SystemErrorText(32) + ")");
+    EXPECT_EQ(message_,
+              Cp1252(u8"Fehler beim Aktualisieren der Daten-CSV: Datei schreibgeschützt. (Windows-Fehler 32: ") +
+                  SystemErrorText(32) + ")");
     EXPECT_EQ(ReadFileBytes(MainFile()), before);
     EXPECT_FALSE(TempFilesLeft()) << "no decrypted data stays in the temp folder";
 }
@@ -173,7 +174,7 @@ TEST_F(DataCsvTest, FailedEditStopsAndTheFarmIsNotCounted)
     EXPECT_FALSE(Modify());
     EXPECT_EQ(message_, "Fehler beim Aktualisieren der Daten-CSV '" + MainFile() + "': Die Datei " + edited +
                             " konnte nicht geschrieben werden. (Windows-Fehler 5: " + SystemErrorText(5) +
-                            ") Die Datei ist unver\xE4ndert.");
+                            Cp1252(u8") Die Datei ist unverändert."));
     EXPECT_EQ(ReadFileBytes(MainFile()), before);
     EXPECT_TRUE(context().UpdatedFarmList.empty());
     EXPECT_FALSE(FileExists(context().TempPath + "DATEN_CSV.TXT"));
@@ -215,11 +216,11 @@ TEST_F(DataCsvTest, CrashInsideTheLibraryLeavesTheFileAndStops)
         std::string message;
     } cases[] = {
         {"raising_pbfdec.dll", false,
-         "Fehler beim Aktualisieren der Daten-CSV: Die Entschl\xFCsselung wurde mit einem Fehler abgebrochen "
-         "(Ausnahme 0xE0F0CAFE in pbfdec.dll)."},
+         Cp1252(u8"Fehler beim Aktualisieren der Daten-CSV: Die Entschlüsselung wurde mit einem Fehler abgebrochen "
+                u8"(Ausnahme 0xE0F0CAFE in pbfdec.dll).")},
         {"null_pointer_pbfdec.dll", false,
-         "Fehler beim Aktualisieren der Daten-CSV: Die Entschl\xFCsselung wurde mit einem Fehler abgebrochen "
-         "(Ausnahme 0xC0000005 in pbfdec.dll)."},
+         Cp1252(u8"Fehler beim Aktualisieren der Daten-CSV: Die Entschlüsselung wurde mit einem Fehler abgebrochen "
+                u8"(Ausnahme 0xC0000005 in pbfdec.dll).")},
         {"self_handling_pbfdec.dll", true, ""},
     };
     for (const auto& test : cases) {

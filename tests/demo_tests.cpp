@@ -50,11 +50,11 @@ TEST_F(DemoTest, EveryPhaseRunsInOrderAndLeavesTheInstallationUpdated)
     Lines phases;
     std::copy_if(lines.begin(), lines.end(), std::back_inserter(phases),
                  [](const std::string& line) { return line.rfind("Bitte warten", 0) == 0; });
-    EXPECT_EQ(phases, (Lines{"Bitte warten, Schl\xFC" "ssel werden \xFC" "berpr\xFC" "ft...",
-                             "Bitte warten, Plausibilit\xE4tspr\xFC" "fungen werden aktualisiert...",
+    EXPECT_EQ(phases, (Lines{Cp1252(u8"Bitte warten, Schlüssel werden überprüft..."),
+                             Cp1252(u8"Bitte warten, Plausibilitätsprüfungen werden aktualisiert..."),
                              "Bitte warten, Daten-CSVs werden aktualisiert...",
                              "Bitte warten, Programmdateien werden aktualisiert...",
-                             "Bitte warten, Verkn\xFCpfungen werden aktualisiert...",
+                             Cp1252(u8"Bitte warten, Verknüpfungen werden aktualisiert..."),
                              "Bitte warten, Dokumente werden aktualisiert..."}));
     const auto at = [&](const std::string& prefix) {
         return std::find_if(lines.begin(), lines.end(),

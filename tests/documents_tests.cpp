@@ -90,7 +90,7 @@ TEST_F(DocumentsTest, MissingSourceArchivesAndThenFails)
     List(Line("2.00.02.00", "Merkblatt.pdf") + "\r\n");
     EXPECT_FALSE(Modify());
     EXPECT_EQ(message_, "Fehler beim Aktualisieren der Dokumente! Die Datei '" + context().UpdatePath +
-                            "Merkblatt.pdf' konnte nicht ordnungsgem\xE4\xDF nach '" + Farm() +
+                            Cp1252(u8"Merkblatt.pdf' konnte nicht ordnungsgemäß nach '") + Farm() +
                             "Merkblatt.pdf' kopiert werden! Bitte setzen Sie sich ggf. mit der Orvalis GmbH in "
                             "Verbindung.");
     EXPECT_EQ(ReadFileBytes(Farm() + "Merkblatt_OLD_1.pdf"), "alt");
@@ -104,7 +104,7 @@ TEST_F(DocumentsTest, NamesOutsideTheFarmFolderAreRefused)
         List(Line("9.00.00.00", name) + "\r\n");
         message_.clear();
         EXPECT_FALSE(Modify()) << name;
-        EXPECT_NE(message_.find("konnte nicht ordnungsgem\xE4\xDF nach"), std::string::npos) << name;
+        EXPECT_NE(message_.find(Cp1252(u8"konnte nicht ordnungsgemäß nach")), std::string::npos) << name;
     }
     EXPECT_FALSE(FileExists(context().ProgramPath + "boese.txt"));
     EXPECT_FALSE(FileExists(context().ProgramPath + "..\\boese.txt"));

@@ -21,7 +21,7 @@ void AddEntry(const std::string& farm, const std::string& entry, const std::stri
 class FarmGridTest : public testing::Test {
 protected:
     RegistryScratch registry_;
-    GridRows grid_{"Betriebsnummer", "Schl\xFCssel"};
+    GridRows grid_{"Betriebsnummer", Cp1252(u8"Schlüssel")};
 };
 
 }  // namespace
@@ -40,12 +40,12 @@ TEST_F(FarmGridTest, NoFarmsLeavesTheDesignTimeRows)
 TEST_F(FarmGridTest, OneRowPerApplicationInRegistryOrder)
 {
     AddEntry("BNR1", "100_1_1", "k1", "Antrag 2026");
-    AddEntry("BNR1", "100_2_Z", "k2", "Erg\xE4nzung");
+    AddEntry("BNR1", "100_2_Z", "k2", Cp1252(u8"Ergänzung"));
     AddEntry("BNR2", "200_1_N", "k3 ", "Nachtrag");
     FillFarmGrid(grid_, "");
     ASSERT_EQ(grid_.RowCount(), 4);
     EXPECT_EQ(grid_.Cell(0, 1), "BNR1_100_1_1|Antrag 2026|Erstantrag");
-    EXPECT_EQ(grid_.Cell(0, 2), "BNR1_100_2_Z|Erg\xE4nzung|Erg\xE4nzungsbewilligung");
+    EXPECT_EQ(grid_.Cell(0, 2), Cp1252(u8"BNR1_100_2_Z|Ergänzung|Ergänzungsbewilligung"));
     EXPECT_EQ(grid_.Cell(0, 3), "BNR2_200_1_N|Nachtrag|Nachbewilligung");
     EXPECT_EQ(grid_.Cell(1, 1), "k1");
     EXPECT_EQ(grid_.Cell(1, 3), "k3 ") << "keys are shown as stored, untrimmed";
@@ -80,9 +80,9 @@ TEST_F(FarmGridTest, KindIsTheThirdPartOfTheEntryName)
 
 TEST_F(FarmGridTest, MissingKeyGivesAnEmptyCell)
 {
-    SetUserString(kProduct + "\\BNR1\\100_1_1", "BezAntrag", "ohne Schl\xFCssel");
+    SetUserString(kProduct + "\\BNR1\\100_1_1", "BezAntrag", Cp1252(u8"ohne Schlüssel"));
     FillFarmGrid(grid_, "");
-    EXPECT_EQ(grid_.Cell(0, 1), "BNR1_100_1_1|ohne Schl\xFCssel|Erstantrag");
+    EXPECT_EQ(grid_.Cell(0, 1), Cp1252(u8"BNR1_100_1_1|ohne Schlüssel|Erstantrag"));
     EXPECT_EQ(grid_.Cell(1, 1), "");
 }
 
@@ -110,7 +110,7 @@ TEST_F(FarmGridTest, EditedKeysAreMarked)
     EXPECT_TRUE(grid_.IsEdited(1));
     EXPECT_EQ(grid_.Cell(1, 1), "neu");
     grid_.SetEditedKey(0, "header");
-    EXPECT_EQ(grid_.Cell(1, 0), "Schl\xFCssel") << "the header row is not editable";
+    EXPECT_EQ(grid_.Cell(1, 0), Cp1252(u8"Schlüssel")) << "the header row is not editable";
 }
 
 TEST_F(FarmGridTest, OldLayoutFarmGetsARowWithItsStoredKey)

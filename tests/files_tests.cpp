@@ -156,12 +156,12 @@ TEST(ListFiles, KeepsCodePage1252Names)
 {
     // Farm and folder names carry umlauts; they must survive the ANSI calls byte for byte.
     ScratchFolder scratch;
-    const std::string folder = scratch / "M\xFChle \xC4" "cker";
+    const std::string folder = scratch / Cp1252(u8"Mühle Äcker");
     MakeFolder(folder);
-    WriteFileBytes(folder + "\\Gr\xFCnland.txt", "x");
+    WriteFileBytes(folder + Cp1252(u8"\\Grünland.txt"), "x");
     Names names;
     ListFiles(scratch.path(), "*.txt", true, &names);
-    EXPECT_EQ(names, Names{folder + "\\Gr\xFCnland.txt"});
+    EXPECT_EQ(names, Names{folder + Cp1252(u8"\\Grünland.txt")});
 }
 
 // A folder whose name has characters outside the ANSI code page ("Lukasz" with a Polish L) is

@@ -90,7 +90,7 @@ TEST_F(FolderStructureTest, RewritesTheDataUnderTheNewNameWhenCataloguesShip)
     context().CatalogList = {"D40X0U5"};
     demo_.ShipFile("KATALOGE4UPDATE.CSV", DemoCatalog());
     EXPECT_TRUE(Modify("BNR276001", "Sommerweide")) << message_;
-    EXPECT_TRUE(sink_.Contains("Modifiziere Daten-CSVs f\xFCr BNR276001..."));
+    EXPECT_TRUE(sink_.Contains(Cp1252(u8"Modifiziere Daten-CSVs für BNR276001...")));
     EXPECT_EQ(DecryptText(BinFolder(), NewFolder() + "\\CSV-Dateien\\CSV_ALL_DAT.CND", "Sommerweide"),
               DemoUpdatedCsv(farm_, "7.00.02.02"));
     EXPECT_EQ(context().UpdatedFarmList, std::vector<std::string>{"BNR276001_4711_1_1"});
@@ -99,7 +99,7 @@ TEST_F(FolderStructureTest, RewritesTheDataUnderTheNewNameWhenCataloguesShip)
 TEST_F(FolderStructureTest, WrongKeyAndCurrentLayoutRowsChangeNothing)
 {
     EXPECT_TRUE(Modify("BNR276001", "Winterweide"));
-    EXPECT_EQ(message_, "Fehler beim Aktualisieren der Ordnerstruktur: Falscher Schl\xFCssel.");
+    EXPECT_EQ(message_, Cp1252(u8"Fehler beim Aktualisieren der Ordnerstruktur: Falscher Schlüssel."));
     ExpectOldLayout();
     EXPECT_TRUE(Modify("BNR1_100_1_1|Antrag|Erstantrag", "k"));
     ExpectOldLayout();
@@ -139,15 +139,15 @@ TEST_F(FolderStructureTest, IncompleteRegistryValuesStopBeforeAnythingMoves)
 {
     RegDeleteKeyValueA(HKEY_CURRENT_USER, kOldKey.c_str(), "SaveKey");
     EXPECT_FALSE(Modify("BNR276001", "Sommerweide"));
-    EXPECT_EQ(message_, "Der Registrierungswert 'SaveKey' des Betriebs BNR276001 fehlt oder hat einen ung\xFCltigen "
-                        "Datentyp. Die Ordnerstruktur wurde nicht ge\xE4ndert.");
+    EXPECT_EQ(message_, Cp1252(u8"Der Registrierungswert 'SaveKey' des Betriebs BNR276001 fehlt oder hat einen "
+                               u8"ungültigen Datentyp. Die Ordnerstruktur wurde nicht geändert."));
     ExpectOldLayout();
 
     SetUserDword(kOldKey, "SaveKey", 7);
     SetUserDword(kOldKey, "SavePath", 1);
     EXPECT_FALSE(Modify("BNR276001", "Sommerweide"));
-    EXPECT_EQ(message_, "Der Registrierungswert 'SavePath' des Betriebs BNR276001 fehlt oder hat einen ung\xFCltigen "
-                        "Datentyp. Die Ordnerstruktur wurde nicht ge\xE4ndert.");
+    EXPECT_EQ(message_, Cp1252(u8"Der Registrierungswert 'SavePath' des Betriebs BNR276001 fehlt oder hat einen "
+                               u8"ungültigen Datentyp. Die Ordnerstruktur wurde nicht geändert."));
     ExpectOldLayout();
 }
 
@@ -157,8 +157,8 @@ TEST_F(FolderStructureTest, FailedAppDataRenameIsUndoneWithTheRun)
     WriteFileBytes(NewAppData(), "im Weg");
     EXPECT_FALSE(Modify("BNR276001", "Sommerweide"));
     EXPECT_EQ(message_, "Der Ordner " + OldAppData() + " konnte nicht in " + NewAppData() +
-                            " umbenannt werden. Die Ordnerstruktur des Betriebs wurde nicht ge\xE4ndert. (Windows-Fehler "
-                            "183: " + SystemErrorText(183) + ")");
+                            Cp1252(u8" umbenannt werden. Die Ordnerstruktur des Betriebs wurde nicht geändert. "
+                                   u8"(Windows-Fehler 183: ") + SystemErrorText(183) + ")");
     std::string leftOver;
     EXPECT_TRUE(scratch_.journal.RollBack(leftOver)) << leftOver;
     EXPECT_FALSE(FileExists(context().ProgramPath + "Kolvano-UpdateTool.journal"));
@@ -183,8 +183,8 @@ TEST_F(FolderStructureTest, KilledRunIsUndoneAndACommittedOneKeptAtTheNextStart)
         context().Journal = nullptr;
     }
     EXPECT_TRUE(FRecoverRun(context(), text));
-    EXPECT_EQ(text, "Ein abgebrochenes Update wurde zur\xFC" "ckgenommen (7 \xC4nderungen); die Installation ist im "
-                    "vorigen Stand.");
+    EXPECT_EQ(text, Cp1252(u8"Ein abgebrochenes Update wurde zurückgenommen (7 Änderungen); die Installation ist im "
+                           u8"vorigen Stand."));
     EXPECT_EQ(sink_.lines.front(), text);
     movedTo_.clear();
     ExpectOldLayout();

@@ -47,7 +47,7 @@ TEST_F(KeyCheckTest, WrongKeyNamesTheFarm)
 {
     RecordingSink sink(false);
     EXPECT_FALSE(Check("geheim1"));
-    EXPECT_EQ(message_, "Fehler bei Schl\xFCsselpr\xFC" "fung (BNR276001_4711_1_1): Falscher Schl\xFCssel.");
+    EXPECT_EQ(message_, Cp1252(u8"Fehler bei Schlüsselprüfung (BNR276001_4711_1_1): Falscher Schlüssel."));
     EXPECT_FALSE(FileExists(TempCopy()));
     EXPECT_FALSE(FileExists(TempPlain()));
     EXPECT_EQ(ReadFileBytes(dataFile_), original_);
@@ -83,10 +83,10 @@ TEST_F(KeyCheckTest, LeftOverReadOnlyCopyStopsTheCheckAndIsCleanedUp)
     RecordingSink sink(false);
     WriteFileBytes(TempCopy(), "alt");
     SetFileAttributesA(TempCopy().c_str(), FILE_ATTRIBUTE_READONLY);
-    WriteFileBytes(TempPlain(), "entschl\xFCsselte Daten von gestern");
+    WriteFileBytes(TempPlain(), Cp1252(u8"entschlüsselte Daten von gestern"));
     EXPECT_FALSE(Check("geheim 1"));
     EXPECT_EQ(message_, "FIsRightKeyForFile:  evtl. vorhandene Datei (tmpcndFile) [" + TempCopy() +
-                            "] konnte NICHT gel\xF6scht werden!");
+                            Cp1252(u8"] konnte NICHT gelöscht werden!"));
     EXPECT_FALSE(FileExists(TempPlain())) << "no decrypted data stays behind";
     EXPECT_FALSE(FileExists(TempCopy()));
     EXPECT_TRUE(Check("geheim 1")) << "the next check starts clean";
@@ -113,8 +113,8 @@ TEST_F(KeyCheckTest, StructuredExceptionsInsideTheLibraryFailOnlyTheCall)
 {
     RecordingSink sink(false);
     const std::string library = context().UpdatePath + "pbfdec.dll";
-    const std::string aborted = "Fehler bei Schl\xFCsselpr\xFC" "fung (BNR276001_4711_1_1): Die Entschl\xFCsselung "
-                                "wurde mit einem Fehler abgebrochen (Ausnahme 0x";
+    const std::string aborted = Cp1252(u8"Fehler bei Schlüsselprüfung (BNR276001_4711_1_1): Die Entschlüsselung wurde "
+                                       u8"mit einem Fehler abgebrochen (Ausnahme 0x");
     const struct {
         const char* library;
         bool result;

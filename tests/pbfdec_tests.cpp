@@ -65,8 +65,8 @@ TEST_F(PbfdecTest, RoundTripsBinaryTextAndEmptyFiles)
         everyByte += static_cast<char>(i);
     EXPECT_EQ(RoundTrip(everyByte, "geheim"), everyByte);
 
-    const std::string text = "key=\"D40X0U2\"; value=\"Gr\xFCnland \xC4" "cker \xDF\"; enabled=\"1\"\r\n";
-    EXPECT_EQ(RoundTrip(text, "Schl\xFCssel "), text);
+    const std::string text = Cp1252(u8"key=\"D40X0U2\"; value=\"Grünland Äcker ß\"; enabled=\"1\"\r\n");
+    EXPECT_EQ(RoundTrip(text, Cp1252(u8"Schlüssel ")), text);
 
     EXPECT_EQ(RoundTrip("", "geheim"), "");
     EXPECT_EQ(RoundTrip(text, ""), text) << "an empty key is a key too";
@@ -175,9 +175,9 @@ TEST(PbfLibrary, ResultCodesHaveGermanTexts)
     EXPECT_FALSE(PbfResultText(4711, text));
     EXPECT_EQ(text, "vorher");
     EXPECT_TRUE(PbfResultText(PBF_WRONG_KEY, text));
-    EXPECT_EQ(text, "Falscher Schl\xFCssel.");
+    EXPECT_EQ(text, Cp1252(u8"Falscher Schlüssel."));
     EXPECT_TRUE(PbfResultText(PBF_CANNOT_WRITE, text));
-    EXPECT_EQ(text, "Datei schreibgesch\xFCtzt.");
+    EXPECT_EQ(text, Cp1252(u8"Datei schreibgeschützt."));
     EXPECT_TRUE(PbfResultText(PBF_SOURCE_MISSING, text));
     EXPECT_EQ(text, "Datei nicht gefunden.");
     EXPECT_TRUE(PbfResultText(PBF_UNKNOWN, text));

@@ -10,7 +10,7 @@
 
 namespace {
 
-const std::string kRules = "Regel;Feld;Grenze\r\nR1;Fl\xE4" "che;>0\r\n";
+const std::string kRules = Cp1252(u8"Regel;Feld;Grenze\r\nR1;Fläche;>0\r\n");
 
 class PlausiTest : public testing::Test {
 protected:
@@ -58,7 +58,7 @@ TEST_F(PlausiTest, RulesSavedAsUtf8AreConverted)
 {
     demo_.ShipFile("CSV_PLAUSI.CSV", "\xEF\xBB\xBFRegel;Fl\xC3\xA4" "che\r\n");
     EXPECT_TRUE(Replace(farms_[0])) << message_;
-    EXPECT_EQ(DecryptText(BinFolder(), RulesFile(farms_[0]), "eins"), "Regel;Fl\xE4" "che\r\n");
+    EXPECT_EQ(DecryptText(BinFolder(), RulesFile(farms_[0]), "eins"), Cp1252(u8"Regel;Fläche\r\n"));
     EXPECT_FALSE(FileExists(context().TempPath + "CSV_PLAUSI_ANSI.TXT"));
 }
 
@@ -76,6 +76,6 @@ TEST_F(PlausiTest, OldRulesStayWhenTheNewOnesCannotBeMade)
 TEST_F(PlausiTest, FarmFolderWithoutCsvFolderIsReported)
 {
     EXPECT_FALSE(FReplacePlausiCSV(context(), "BNR9_900_1_1", "k", message_));
-    EXPECT_EQ(message_, "Fehler beim Aktualisieren der Plausibilit\xE4tspr\xFC" "fungen: Datei schreibgesch\xFCtzt.");
+    EXPECT_EQ(message_, Cp1252(u8"Fehler beim Aktualisieren der Plausibilitätsprüfungen: Datei schreibgeschützt."));
     EXPECT_FALSE(FileExists(TempFile()));
 }

@@ -106,8 +106,8 @@ TEST_F(ProgramFilesTest, FolderInPlaceOfAProgramFileIsFoundBeforeAnythingChanges
     Ship("qzmail.dll", "neu");
     ASSERT_TRUE(CreateFolder(context().ProgramPath + "qzmail.dll"));
     EXPECT_FALSE(Update());
-    EXPECT_EQ(message_, "Unter dem Namen " + context().ProgramPath + "qzmail.dll, den das Update anlegen muss, liegt "
-                        "ein Ordner oder eine schreibgesch\xFCtzte Datei.");
+    EXPECT_EQ(message_, "Unter dem Namen " + context().ProgramPath + Cp1252(u8"qzmail.dll, den das Update anlegen "
+                                                                            u8"muss, liegt ein Ordner oder eine schreibgeschützte Datei."));
     EXPECT_EQ(Installed("kolvano3.exe"), "alt");
 }
 
@@ -137,9 +137,8 @@ TEST_F(ProgramFilesTest, HeldExecutableStopsBeforeAnythingChanges)
                                 DUPLICATE_SAME_ACCESS | DUPLICATE_CLOSE_SOURCE));
 
     EXPECT_FALSE(Update());
-    EXPECT_EQ(message_, "Die Datei 'kolvano3.exe' wird von einem anderen Programm verwendet und kann nicht ersetzt "
-                        "werden. Bitte schlie\xDF" "en Sie Kolvano und starten Sie das Update danach erneut. Es wurde "
-                        "noch keine Programmdatei ge\xE4ndert. (Windows-Fehler 32: " + SystemErrorText(32) + ")");
+    EXPECT_EQ(message_, Cp1252(u8"Die Datei 'kolvano3.exe' wird von einem anderen Programm verwendet und kann nicht "
+                               u8"ersetzt werden. Bitte schließen Sie Kolvano und starten Sie das Update danach erneut. Es wurde noch keine Programmdatei geändert. (Windows-Fehler 32: ") + SystemErrorText(32) + ")");
     TerminateProcess(process.get(), 0);
     WaitForSingleObject(process.get(), 5000);
     EXPECT_EQ(Installed("kolvano2.exe"), "alt2");

@@ -62,7 +62,7 @@ std::string DataWithOddLines()
 {
     std::string text = DemoDataCsv(kFarms[0]);
     text += DemoRecord("D40X0U3T9C1L1R1", std::string(1 << 20, 'x'));
-    text += "Zeile ohne Satzformat\r\n\xE4\xF6\xFC\xDF\xC4\xD6\xDC\x80\x9F\xFF\r\n";
+    text += Cp1252(u8"Zeile ohne Satzformat\r\näöüßÄÖÜ€Ÿÿ\r\n");
     return text + "key=\"D40X0U3T9C2L1R1\"; value=\"ohne Zeilenende\"; enabled=\"1\"";
 }
 
@@ -91,10 +91,10 @@ const Row kRows[] = {
          const std::string file = FarmCsv(d, kFarms[1]) + "CSV_ALL_DAT.CND";
          const std::string bytes = ReadFileBytes(file);
          WriteFileBytes(file, bytes.substr(0, bytes.size() - 10));
-     }, "", "Fehler bei Schl\xFCsselpr\xFC" "fung (BNR310777_5230_1_1): ", ""},
+     }, "", Cp1252(u8"Fehler bei Schlüsselprüfung (BNR310777_5230_1_1): "), ""},
     {"encrypted file that is not ours", "", [](const DemoInstallation& d) {
          WriteFileBytes(FarmCsv(d, kFarms[1]) + "CSV_ALL_DAT.CND", DemoDataCsv(kFarms[1]));
-     }, "", "Fehler bei Schl\xFCsselpr\xFC" "fung (BNR310777_5230_1_1): Falscher Schl\xFCssel.", ""},
+     }, "", Cp1252(u8"Fehler bei Schlüsselprüfung (BNR310777_5230_1_1): Falscher Schlüssel."), ""},
     {"farm structure file whose first line is not a stamp", "", [](const DemoInstallation& d) {
          d.AddStructureFile(kFarms[0].FarmId(), "Ebene;x;version=2014.12.01.00");
          d.ShipFile("CSV_ALL_STR.CSV", ";version=2015.03.17.01\r\n");
@@ -103,13 +103,13 @@ const Row kRows[] = {
      }},
     {"DOKUMENTE.TXT with a version field that is not a number", "", [](const DemoInstallation& d) {
          d.ShipFile("DOKUMENTE.TXT", "   Version 7    Merkblatt.pdf;\r\n");
-     }, "", "Das Update kann nicht beginnen; es wurde nichts ge\xE4ndert:", ""},
+     }, "", Cp1252(u8"Das Update kann nicht beginnen; es wurde nichts geändert:"), ""},
     {"description of another type in the registry", "", [](const DemoInstallation&) {
          SetUserDword(kProduct + "\\BNR310777\\5230_1_1", "BezAntrag", 5);
-     }, "Ung\xFCltiger Datentyp f\xFCr 'BezAntrag'", kSuccess, ""},
+     }, Cp1252(u8"Ungültiger Datentyp für 'BezAntrag'"), kSuccess, ""},
     {"save folder of another type in the registry", "", [](const DemoInstallation&) {
          SetUserDword(kProduct + "\\BNR310777\\5230_1_1", "SavePath", 5);
-     }, "", "Ung\xFCltiger Datentyp f\xFC" "r 'SavePath'", "Ung\xFCltiger Datentyp f\xFC" "r 'SavePath'"},
+     }, "", Cp1252(u8"Ungültiger Datentyp für 'SavePath'"), Cp1252(u8"Ungültiger Datentyp für 'SavePath'")},
     {"farm folder without CSV-Dateien", "", [](const DemoInstallation& d) {
          RemoveTree(FarmCsv(d, kFarms[1]));
      }, "", "konnte NICHT nach (tmpcndFile)", ""},
@@ -130,7 +130,7 @@ const Row kRows[] = {
      "", "", [](const DemoInstallation& d) { DeleteFileA((d.UpdatePath() + "KATALOGE4UPDATE.CSV").c_str()); }},
     {"catalogue of random bytes", "", [](const DemoInstallation& d) {
          d.ShipFile("KATALOGE4UPDATE.CSV", std::string("\x7F\x45\x4C\x46\x01\x02\x00\x91\xE3\r\n", 11) + "key");
-     }, "", "ist keine Textdatei: Zeile 1 enth\xE4lt Steuerzeichen", ""},
+     }, "", Cp1252(u8"ist keine Textdatei: Zeile 1 enthält Steuerzeichen"), ""},
     {"catalogue saved as UTF-8 with a byte-order mark, a header and a blank line", "", [](const DemoInstallation& d) {
          d.ShipFile("KATALOGE4UPDATE.CSV", "\xEF\xBB\xBF" "Kopfzeile\r\n\r\n"
                                            "key=\"D40X0U5T1C1L1R1\"; value=\"Milchk\xC3\xBC" "he 45\"; enabled=\"1\"\r\n"
@@ -142,7 +142,7 @@ const Row kRows[] = {
      }},
     {"structure file saved as UTF-8 with a character that code page 1252 lacks", "", [](const DemoInstallation& d) {
          d.ShipFile("CSV_ALL_STR.CSV", "\xEF\xBB\xBF;version=2015.03.17.01\r\nFl\xC3\xA4" "che in \xCE\xA9\r\n");
-     }, "", "Zeile 2 ist kein g\xFCltiges UTF-8 oder enth\xE4lt Zeichen, die es in Windows-1252 nicht gibt", ""},
+     }, "", Cp1252(u8"Zeile 2 ist kein gültiges UTF-8 oder enthält Zeichen, die es in Windows-1252 nicht gibt"), ""},
     {"folder named like a current farm's registry key", "", [](const DemoInstallation& d) {
          ASSERT_TRUE(CreateFolder(d.ProgramPath() + "BNR276001"));
          ASSERT_TRUE(CreateFolder(d.ProgramPath() + "BNR276001\\CSV-Dateien"));
@@ -158,7 +158,7 @@ const Row kRows[] = {
          EXPECT_TRUE(UserKeyExists("SOFTWARE\\Orvalis GmbH\\Kolvano\\BNR402000"));
      }},
     {"decrypted data a killed run left in the temp folder", "", [](const DemoInstallation&) {
-         WriteFileBytes(TempFile("DATEN_CSV.TXT"), "entschl\xFCsselte Daten");
+         WriteFileBytes(TempFile("DATEN_CSV.TXT"), Cp1252(u8"entschlüsselte Daten"));
          WriteFileBytes(TempFile("CSV_PLAUSI.TXT"), "Regeln");
          WriteFileBytes(TempFile("DATEN_CSV.TXT.behalten"), "fremd");
      }, "", kSuccess, "", "", [](const DemoInstallation&) {
@@ -167,7 +167,7 @@ const Row kRows[] = {
          EXPECT_TRUE(FileExists(TempFile("DATEN_CSV.TXT.behalten"))) << "nothing else is touched";
          DeleteFileA(TempFile("DATEN_CSV.TXT.behalten").c_str());
      }},
-    {"installation path with blanks and umlauts", "M\xFChle am Bach \xC4\xD6\xDC\\", nullptr, "", kSuccess, ""},
+    {"installation path with blanks and umlauts", Cp1252(u8"Mühle am Bach ÄÖÜ\\"), nullptr, "", kSuccess, ""},
     {"data file path of 250 characters", LongFolder(), nullptr, "", kSuccess, ""},
 };
 

@@ -45,7 +45,7 @@ protected:
     ScratchContext scratch_;
     DemoInstallation demo_{scratch_.root.path(), BinFolder()};
     RecordingSink sink_;
-    GridRows rows_{"Betriebsnummer", "Schl\xFCssel"};
+    GridRows rows_{"Betriebsnummer", Cp1252(u8"Schlüssel")};
 };
 
 }  // namespace
@@ -54,7 +54,7 @@ TEST_F(RunTest, MissingLibraryStopsBeforeAnythingChanges)
 {
     ASSERT_TRUE(DeleteFileA((context().UpdatePath + "pbfdec.dll").c_str()));
     const RunResult result = RunUpdate(context(), rows_);
-    const std::string text = "DLL (pbfdec.dll) f\xFCr Entschl\xFCsselung nicht gefunden, Update wird abgebrochen!";
+    const std::string text = Cp1252(u8"DLL (pbfdec.dll) für Entschlüsselung nicht gefunden, Update wird abgebrochen!");
     EXPECT_EQ(sink_.lines, Lines{text});
     EXPECT_EQ(result.outcome, RunOutcome::LibraryUnusable);
     EXPECT_EQ(result.message, text);
@@ -66,8 +66,9 @@ TEST_F(RunTest, MissingTempFolderStopsWithItsOwnOutcomeBeforeTheKeys)
     context().TempPath = scratch_.root / "fehlt\\";
     const RunResult result = RunUpdate(context(), rows_);
     EXPECT_EQ(result.outcome, RunOutcome::TempUnusable);
-    EXPECT_EQ(sink_.lines, Lines{"Der Temp-Ordner " + context().TempPath + " fehlt oder nimmt keine Datei auf. Update "
-                                 "wird abgebrochen, es wurde nichts ge\xE4ndert."});
+    EXPECT_EQ(sink_.lines, Lines{"Der Temp-Ordner " + context().TempPath +
+                                 Cp1252(u8" fehlt oder nimmt keine Datei auf. Update wird abgebrochen, es wurde "
+                                        u8"nichts geändert.")});
     EXPECT_FALSE(FileExists(context().ProgramPath + "Kolvano-UpdateTool.journal"));
 }
 
@@ -90,8 +91,8 @@ TEST_F(RunTest, KeyVerificationStopsAtTheFirstWrongKey)
     AddFarm({"BNR3", "300_1_1", "drei", "c"});
     rows_.SetCell(1, 2, "falsch");
     const RunResult result = RunUpdate(context(), rows_);
-    const std::string message = "Fehler bei Schl\xFCsselpr\xFC" "fung (BNR2_200_1_1): Falscher Schl\xFCssel.";
-    EXPECT_EQ(sink_.lines, (Lines{message, "Bitte warten, Schl\xFC" "ssel werden \xFC" "berpr\xFC" "ft..."}));
+    const std::string message = Cp1252(u8"Fehler bei Schlüsselprüfung (BNR2_200_1_1): Falscher Schlüssel.");
+    EXPECT_EQ(sink_.lines, (Lines{message, Cp1252(u8"Bitte warten, Schlüssel werden überprüft...")}));
     EXPECT_EQ(result.outcome, RunOutcome::KeyRefused);
     EXPECT_EQ(result.message, message);
     EXPECT_EQ(result.row, 2) << "the row of the farm whose key is wrong";
@@ -116,11 +117,11 @@ TEST_F(RunTest, OnlyOldLayoutChecksKeysAndWalksEveryRowForRestructuring)
     EXPECT_EQ(lines.front().rfind("Der Update-Ordner hat keine Dateiliste", 0), 0u);
     lines.erase(lines.begin());
     const auto at = [&](const std::string& line) { return std::find(lines.begin(), lines.end(), line) - lines.begin(); };
-    const auto keyBegin = at("FIsRightKeyForFile Beginn f\xFCr BNR1_100_1_1");
-    EXPECT_EQ(at("Bitte warten, Schl\xFC" "ssel werden \xFC" "berpr\xFC" "ft..."), 0);
+    const auto keyBegin = at(Cp1252(u8"FIsRightKeyForFile Beginn für BNR1_100_1_1"));
+    EXPECT_EQ(at(Cp1252(u8"Bitte warten, Schlüssel werden überprüft...")), 0);
     EXPECT_EQ(keyBegin, 1);
     EXPECT_EQ(at("  rufe FIsRightKeyForFile..."), 2);
-    const auto keyEnd = at("FCheckKeyList Ende f\xFCr BNR1_100_1_1");
+    const auto keyEnd = at(Cp1252(u8"FCheckKeyList Ende für BNR1_100_1_1"));
     ASSERT_LT(keyEnd, static_cast<long>(lines.size()));
     EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
                             [](const std::string& line) { return line.rfind("FIsRightKeyForFile Beginn", 0) == 0; }),
@@ -132,11 +133,11 @@ TEST_F(RunTest, OnlyOldLayoutChecksKeysAndWalksEveryRowForRestructuring)
     lines.erase(lines.end() - 2);
     // Restructuring takes every non-blank label whole; none of these rows moves anything.
     EXPECT_EQ(Lines(lines.begin() + keyEnd + 1, lines.end()),
-              (Lines{"Modifiziere Ordnerstruktur f\xFCr BNR1_100_1_1|a|Erstantrag...",
-                     "Modifiziere Ordnerstruktur f\xFCr    |blank farm|...",
-                     "Modifiziere Ordnerstruktur f\xFCr no bar at all...",
-                     "Bitte warten, Dokumente werden aktualisiert...", "Dokumente Beginn f\xFCr BNR1_100_1_1",
-                     "Dokumente Ende f\xFCr BNR1_100_1_1", "Die Dateien wurden erfolgreich aktualisiert."}));
+              (Lines{Cp1252(u8"Modifiziere Ordnerstruktur für BNR1_100_1_1|a|Erstantrag..."),
+                     Cp1252(u8"Modifiziere Ordnerstruktur für    |blank farm|..."),
+                     Cp1252(u8"Modifiziere Ordnerstruktur für no bar at all..."),
+                     "Bitte warten, Dokumente werden aktualisiert...", Cp1252(u8"Dokumente Beginn für BNR1_100_1_1"),
+                     Cp1252(u8"Dokumente Ende für BNR1_100_1_1"), "Die Dateien wurden erfolgreich aktualisiert."}));
 }
 
 TEST_F(RunTest, AMovedFarmKeepsItsNewLabelForTheLaterPhasesAndInTheResult)
@@ -152,5 +153,6 @@ TEST_F(RunTest, AMovedFarmKeepsItsNewLabelForTheLaterPhasesAndInTheResult)
     EXPECT_EQ(result.movedLabels,
               (std::vector<std::pair<int, std::string>>{
                   {1, "BNR276001_4711_1_1|Erster Antrag nach Umstrukturierung|Erstantrag"}}));
-    EXPECT_TRUE(debug.Contains("Dokumente Beginn f\xFCr BNR276001_4711_1_1")) << "the documents follow the moved farm";
+    EXPECT_TRUE(debug.Contains(Cp1252(u8"Dokumente Beginn für BNR276001_4711_1_1")))
+        << "the documents follow the moved farm";
 }

@@ -21,10 +21,10 @@ namespace {
 using Lines = std::vector<std::string>;
 
 const std::string kSuccess = "Die Dateien wurden erfolgreich aktualisiert.";
-const std::string kCheckingKeys = "Bitte warten, Schl\xFC" "ssel werden \xFC" "berpr\xFC" "ft...";
+const std::string kCheckingKeys = Cp1252(u8"Bitte warten, Schlüssel werden überprüft...");
 const std::string kDataPhase = "Bitte warten, Daten-CSVs werden aktualisiert...";
 const std::string kProgramFiles = "Bitte warten, Programmdateien werden aktualisiert...";
-const std::string kShortcuts = "Bitte warten, Verkn\xFCpfungen werden aktualisiert...";
+const std::string kShortcuts = Cp1252(u8"Bitte warten, Verknüpfungen werden aktualisiert...");
 const std::string kDocuments = "Bitte warten, Dokumente werden aktualisiert...";
 
 // Kolvano started from the installation; it waits until it is ended.
@@ -134,7 +134,7 @@ TEST_F(RunWindowTest, WrongKeyInTheSecondRowStopsWithoutChangingFarms)
     SetUserString("SOFTWARE\\Orvalis GmbH\\Kolvano\\BNR310777\\5230_1_1", "Key", "Hofladen#8");
     const std::string before = ReadFileBytes(DataFile(farms_[1]));
     Start();
-    const std::string message = "Fehler bei Schl\xFCsselpr\xFC" "fung (BNR310777_5230_1_1): Falscher Schl\xFCssel.";
+    const std::string message = Cp1252(u8"Fehler bei Schlüsselprüfung (BNR310777_5230_1_1): Falscher Schlüssel.");
     EXPECT_EQ(tool_.RunUpdate(), Lines{message});
     EXPECT_EQ(tool_.ListLines(IDC_LISTBOX1), (Lines{message, kCheckingKeys}));
     EXPECT_TRUE(tool_.IsEnabled(IDC_BTN_START)) << "the user can correct the key and start again";
@@ -152,27 +152,28 @@ TEST_F(RunWindowTest, MissingUnusableOrCrashingLibraryChangesNothing)
 {
     const std::string library = demo_.UpdatePath() + "pbfdec.dll";
     const std::string good = ReadFileBytes(library);
-    const std::string notLibrary = "Die Datei " + library + " ist keine Windows-Bibliothek (leer, besch\xE4" "digt oder "
-                                   "eine Textdatei). Update wird abgebrochen!";
+    const std::string notLibrary = "Die Datei " + library + Cp1252(u8" ist keine Windows-Bibliothek (leer, beschädigt "
+                                                                   u8"oder eine Textdatei). Update wird abgebrochen!");
     const struct {
         const char* what;
         std::string bytes;
         std::string text;
     } cases[] = {
-        {"missing", "", "DLL (pbfdec.dll) f\xFCr Entschl\xFCsselung nicht gefunden, Update wird abgebrochen!"},
+        {"missing", "", Cp1252(u8"DLL (pbfdec.dll) für Entschlüsselung nicht gefunden, Update wird abgebrochen!")},
         {"other bitness", ReadFileBytes(ExeFolder() + "other_bitness_pbfdec.dll"),
          "Die Datei " + library +
-             (sizeof(void*) == 4 ? " ist eine Bibliothek f\xFCr 64-Bit-Windows (x64); das UpdateTool braucht die "
-                                   "Version f\xFCr 32-Bit-Windows (x86). Update wird abgebrochen!"
-                                 : " ist eine Bibliothek f\xFCr 32-Bit-Windows (x86); das UpdateTool braucht die "
-                                   "Version f\xFCr 64-Bit-Windows (x64). Update wird abgebrochen!")},
+             (sizeof(void*) == 4 ? Cp1252(u8" ist eine Bibliothek für 64-Bit-Windows (x64); das UpdateTool braucht die "
+                                          u8"Version für 32-Bit-Windows (x86). Update wird abgebrochen!")
+                                 : Cp1252(u8" ist eine Bibliothek für 32-Bit-Windows (x86); das UpdateTool braucht die "
+                                          u8"Version für 64-Bit-Windows (x64). Update wird abgebrochen!"))},
         {"empty", "", notLibrary},
         {"text", "Dies ist keine Bibliothek.\r\n", notLibrary},
         {"truncated", good.substr(0, good.size() / 2),
-         "Die Datei " + library + " ist unvollst\xE4ndig (abgeschnitten oder besch\xE4" "digt). Update wird abgebrochen!"},
+         "Die Datei " + library + Cp1252(u8" ist unvollständig (abgeschnitten oder beschädigt). Update wird "
+                                         u8"abgebrochen!")},
         {"crashing", ReadFileBytes(ExeFolder() + "null_pointer_pbfdec.dll"),
-         "Fehler bei Schl\xFCsselpr\xFC" "fung (BNR276001_4711_1_1): Die Entschl\xFCsselung wurde mit einem Fehler "
-         "abgebrochen (Ausnahme 0xC0000005 in pbfdec.dll)."},
+         Cp1252(u8"Fehler bei Schlüsselprüfung (BNR276001_4711_1_1): Die Entschlüsselung wurde mit einem Fehler "
+                u8"abgebrochen (Ausnahme 0xC0000005 in pbfdec.dll).")},
     };
     const std::string before = InstallationSnapshot(demo_.ProgramPath());
     Start();
@@ -186,7 +187,8 @@ TEST_F(RunWindowTest, MissingUnusableOrCrashingLibraryChangesNothing)
         EXPECT_TRUE(tool_.IsEnabled(IDC_BTN_START));
         EXPECT_EQ(InstallationSnapshot(demo_.ProgramPath()), before);
     }
-    EXPECT_EQ(tool_.ControlText(IDC_LBL_INFO), "Update f\xFCr Programm Kolvano (7.00.01.00) auf die Version 7.00.02.02");
+    EXPECT_EQ(tool_.ControlText(IDC_LBL_INFO), Cp1252(u8"Update für Programm Kolvano (7.00.01.00) auf die Version "
+                                                      u8"7.00.02.02"));
     WriteFileBytes(library, good);
     EXPECT_EQ(tool_.RunUpdate(), Lines{kSuccess});
 }
@@ -203,7 +205,7 @@ TEST_F(RunWindowTest, OlderUpdateIsRefusedAndTheWindowShrinks)
     ASSERT_TRUE(tool_.PressOk(*box));
     EXPECT_TRUE(WaitUntil(5000, [&] { return tool_.OuterSize().cy == 187; }));
     EXPECT_EQ(tool_.ControlText(IDC_LBL_INFO),
-              "Installierte Version = 7.00.02.02, Update-Version = 7.00.01.00, kein Update m\xF6glich.");
+              Cp1252(u8"Installierte Version = 7.00.02.02, Update-Version = 7.00.01.00, kein Update möglich."));
     EXPECT_FALSE(tool_.IsEnabled(IDC_BTN_START));
     EXPECT_TRUE(tool_.IsEnabled(IDC_CB_NEUSTART));
     EXPECT_EQ(tool_.FocusedWindow(), tool_.Control(IDC_BTN_CLOSE));
@@ -244,7 +246,8 @@ TEST_F(RunWindowTest, FarmDataPhasesRunInOrderAndLeaveTheExpectedRecords)
     std::reverse(lines.begin(), lines.end());
     ASSERT_EQ(lines.size(), 14u);
     EXPECT_EQ(Lines(lines.begin(), lines.begin() + 6),
-              (Lines{kCheckingKeys, "Bitte warten, Plausibilit\xE4tspr\xFC" "fungen werden aktualisiert...", kDataPhase,
+              (Lines{kCheckingKeys, Cp1252(u8"Bitte warten, Plausibilitätsprüfungen werden aktualisiert..."),
+                     kDataPhase,
                      "Daten-CSV '" + DataFile(farms_[0]) + "' wird aktualisiert...",
                      "Daten-CSV '" + saveFile + "' wird aktualisiert...",
                      "Daten-CSV '" + DataFile(farms_[1]) + "' wird aktualisiert..."}));
@@ -253,8 +256,8 @@ TEST_F(RunWindowTest, FarmDataPhasesRunInOrderAndLeaveTheExpectedRecords)
     const Lines updated(lines.begin() + 8, lines.begin() + 10);
     for (size_t i = 0; i < 2; ++i) {
         const std::string farm = listed[i].substr(listed[i].find('\'') + 1, 18);
-        EXPECT_EQ(listed[i], "Struktur-CSV f\xFCr '" + farm + "' wird aktualisiert.");
-        EXPECT_EQ(updated[i], "Struktur-CSV f\xFCr " + farm +
+        EXPECT_EQ(listed[i], Cp1252(u8"Struktur-CSV für '") + farm + "' wird aktualisiert.");
+        EXPECT_EQ(updated[i], Cp1252(u8"Struktur-CSV für ") + farm +
                                   " wird auf Version 2015031701 aktualisiert. Anwendungsdaten werden entfernt.");
     }
     EXPECT_EQ(Lines(lines.begin() + 10, lines.end()), (Lines{kProgramFiles, kShortcuts, kDocuments, kSuccess}));
@@ -289,16 +292,16 @@ TEST_F(RunWindowTest, OldLayoutFarmEndsInTheCurrentLayout)
     EXPECT_EQ(tool_.RunUpdate(), Lines{kSuccess});
     const Lines lines = tool_.ListLines(IDC_LISTBOX1);
     const auto has = [&](const std::string& line) { return std::find(lines.begin(), lines.end(), line) != lines.end(); };
-    EXPECT_TRUE(has("Modifiziere Ordnerstruktur f\xFCr BNR402000|alte Ordnerstruktur, wird umgestellt|..."));
-    EXPECT_TRUE(has("Modifiziere Daten-CSVs f\xFCr BNR402000..."));
+    EXPECT_TRUE(has(Cp1252(u8"Modifiziere Ordnerstruktur für BNR402000|alte Ordnerstruktur, wird umgestellt|...")));
+    EXPECT_TRUE(has(Cp1252(u8"Modifiziere Daten-CSVs für BNR402000...")));
     // Its data is rewritten once, under the new name only.
     EXPECT_FALSE(has("Daten-CSV '" + demo_.ProgramPath() + "BNR402000\\CSV-Dateien\\CSV_ALL_DAT.CND' wird aktualisiert..."));
     EXPECT_EQ(std::count(lines.begin(), lines.end(),
                          "Daten-CSV '" + demo_.ProgramPath() + "BNR402000_8800_1_1\\CSV-Dateien\\CSV_ALL_DAT.CND' "
                          "wird aktualisiert..."),
               1);
-    EXPECT_TRUE(has("Struktur-CSV f\xFCr BNR402000_8800_1_1 wird auf Version 2015031701 aktualisiert. "
-                    "Anwendungsdaten werden entfernt."));
+    EXPECT_TRUE(has(Cp1252(u8"Struktur-CSV für BNR402000_8800_1_1 wird auf Version 2015031701 aktualisiert. "
+                           u8"Anwendungsdaten werden entfernt.")));
 
     const std::string moved = demo_.ProgramPath() + "BNR402000_8800_1_1\\CSV-Dateien\\";
     EXPECT_FALSE(FolderExists(demo_.ProgramPath() + "BNR402000"));
@@ -322,9 +325,9 @@ TEST_F(RunWindowTest, MissingSaveKeyStopsCleanlyAndASecondStartCompletes)
     const std::string oldKey = "SOFTWARE\\Orvalis GmbH\\Kolvano\\BNR402000";
     RegDeleteKeyValueA(HKEY_CURRENT_USER, oldKey.c_str(), "SaveKey");
     Start();
-    EXPECT_EQ(tool_.RunUpdate(), Lines{"Das Update kann nicht beginnen; es wurde nichts ge\xE4ndert:\n\n"
-                                       "Der Registrierungswert 'SaveKey' des Betriebs BNR402000 fehlt oder hat einen "
-                                       "ung\xFCltigen Datentyp. Die Ordnerstruktur wurde nicht ge\xE4ndert."});
+    EXPECT_EQ(tool_.RunUpdate(), Lines{Cp1252(u8"Das Update kann nicht beginnen; es wurde nichts geändert:\n\nDer "
+                                              u8"Registrierungswert 'SaveKey' des Betriebs BNR402000 fehlt oder hat "
+                                              u8"einen ungültigen Datentyp. Die Ordnerstruktur wurde nicht geändert.")});
     EXPECT_TRUE(FolderExists(demo_.ProgramPath() + "BNR402000"));
     EXPECT_FALSE(FolderExists(demo_.ProgramPath() + "BNR402000_8800_1_1"));
     EXPECT_TRUE(tool_.IsEnabled(IDC_BTN_START));
@@ -371,7 +374,8 @@ TEST_F(RunWindowTest, RunLogFileHoldsEveryStatusLineButNoKey)
         EXPECT_EQ(logged[i + 6].substr(19, 2), "  ");
         EXPECT_EQ(logged[i + 6].substr(21), shown[i]);
     }
-    EXPECT_EQ(logged.back().substr(21), "==== Ende, R\xFC" "ckgabewert 0: erfolgreich (/check: Update kann beginnen) ====");
+    EXPECT_EQ(logged.back().substr(21), Cp1252(u8"==== Ende, Rückgabewert 0: erfolgreich (/check: Update kann "
+                                               u8"beginnen) ===="));
     for (const DemoFarm& farm : farms_)
         EXPECT_EQ(text.find(farm.key), std::string::npos) << "no key in the log file";
 
@@ -455,7 +459,7 @@ TEST_F(RunWindowTest, RunningKolvanoIsNamedAndNothingChanges)
     const Lines boxes = tool_.RunUpdate();
     const std::string logged = "kolvano3.exe (Prozess " + std::to_string(kolvano->id) + ").";
     kolvano.reset();
-    EXPECT_EQ(boxes, Lines{std::string(kKolvanoOpen) + " Es wurde nichts ge\xE4ndert."});
+    EXPECT_EQ(boxes, Lines{std::string(kKolvanoOpen) + Cp1252(u8" Es wurde nichts geändert.")});
     const Lines lines = tool_.ListLines(IDC_LISTBOX1);
     EXPECT_TRUE(std::any_of(lines.begin(), lines.end(),
                             [&](const std::string& line) { return line.find(logged) != std::string::npos; }));

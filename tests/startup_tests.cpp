@@ -76,7 +76,8 @@ TEST_F(StartupTest, RecoveryThatCannotFinishStopsStartUp)
     RecordingSink sink;
     StartupResult result = Fill();
     EXPECT_EQ(result.stoppedAt, StartupStep::Recovery);
-    EXPECT_EQ(result.error.rfind("Ein abgebrochenes Update konnte nicht zur\xFC" "ckgenommen werden: Der vorige Stand von " +
+    EXPECT_EQ(result.error.rfind(Cp1252(u8"Ein abgebrochenes Update konnte nicht zurückgenommen werden: Der vorige "
+                                        u8"Stand von ") +
                                      install_ + "\\main.pbd liegt unter " + store + "1.",
                                  0),
               0u)
@@ -90,8 +91,8 @@ TEST_F(StartupTest, RecoveryThatCannotFinishStopsStartUp)
     EXPECT_EQ(ReadFileBytes(install_ + "\\main.pbd"), "alt");
     EXPECT_FALSE(FileExists(journal));
     EXPECT_FALSE(FolderExists(store));
-    EXPECT_EQ(sink.lines.front(), "Ein abgebrochenes Update wurde zur\xFC" "ckgenommen (1 \xC4nderungen); die "
-                                  "Installation ist im vorigen Stand.");
+    EXPECT_EQ(sink.lines.front(), Cp1252(u8"Ein abgebrochenes Update wurde zurückgenommen (1 Änderungen); die "
+                                         u8"Installation ist im vorigen Stand."));
 }
 
 TEST_F(StartupTest, AppPathIsTrimmedAndAlwaysGetsABackslash)
@@ -119,8 +120,8 @@ TEST_F(StartupTest, WrongRegistryTypesStopStartUpAtTheirStep)
     SetUserDword(kProduct, "AppPath", 1);
     StartupResult result = Fill();
     EXPECT_EQ(result.stoppedAt, StartupStep::ProgramFolder);
-    EXPECT_EQ(result.error, "Ung\xFCltiger Datentyp f\xFCr 'AppPath' im Registrierungsschl\xFC" "ssel "
-                            "HKEY_CURRENT_USER\\SOFTWARE\\Orvalis GmbH\\Kolvano.");
+    EXPECT_EQ(result.error, Cp1252(u8"Ungültiger Datentyp für 'AppPath' im Registrierungsschlüssel "
+                                   u8"HKEY_CURRENT_USER\\SOFTWARE\\Orvalis GmbH\\Kolvano."));
     EXPECT_EQ(context_.UpdatePath, update_) << "earlier steps keep their values";
     EXPECT_TRUE(context_.TempPath.empty()) << "later steps do not run";
     EXPECT_FALSE(result.Passed(StartupStep::ProgramFolder));
@@ -215,7 +216,8 @@ TEST_F(StartupTest, InstalledVersionPrefersTheOldMainExecutable)
     Fill();
     EXPECT_EQ(context_.InstalledVersion, "0.00.00.00") << "no installed executable";
     EXPECT_EQ(context_.UpdateVersion, "7.00.02.02");
-    EXPECT_EQ(StartupHeadline(context_), "Update f\xFCr Programm Kolvano (0.00.00.00) auf die Version 7.00.02.02");
+    EXPECT_EQ(StartupHeadline(context_),
+              Cp1252(u8"Update für Programm Kolvano (0.00.00.00) auf die Version 7.00.02.02"));
 
     CopyFixture("version_65535.exe", install_ + "\\kolvano3.exe");
     CopyFixture("version_2_1_10_123.exe", install_ + "\\kolvano2.exe");
@@ -223,7 +225,7 @@ TEST_F(StartupTest, InstalledVersionPrefersTheOldMainExecutable)
     EXPECT_EQ(context_.InstalledVersion, "2.01.10.123");
 
     context_.HasProgramFiles = false;
-    EXPECT_EQ(StartupHeadline(context_), "Update f\xFCr Programm Kolvano");
+    EXPECT_EQ(StartupHeadline(context_), Cp1252(u8"Update für Programm Kolvano"));
 }
 
 TEST_F(StartupTest, CatalogueListKeepsEachPrefixOnce)
@@ -298,7 +300,8 @@ TEST(ReadOptions, SwitchesInAnyCaseWithSlashOrDash)
         if (test.refused.empty())
             EXPECT_EQ(options.error, "") << line;
         else
-            EXPECT_EQ(options.error, "Unbekannte oder unvollst\xE4ndige Angabe in der Befehlszeile: " + test.refused);
+            EXPECT_EQ(options.error,
+                      Cp1252(u8"Unbekannte oder unvollständige Angabe in der Befehlszeile: ") + test.refused);
     }
 }
 
@@ -330,7 +333,7 @@ TEST(StartRefusal, SystemAccountSecondInstanceAndUnwritableLogEachHaveTheirCode)
     EXPECT_EQ(StartRefusal(quiet, true, true), kExitSystemAccount);
     EXPECT_NE(ReadFileBytes(quiet.logPath).find("unter dem lokalen Systemkonto gestartet"), std::string::npos);
     EXPECT_EQ(StartRefusal(quiet, false, false), kExitAlreadyRunning);
-    EXPECT_NE(ReadFileBytes(quiet.logPath).find("l\xE4uft bereits"), std::string::npos);
+    EXPECT_NE(ReadFileBytes(quiet.logPath).find(Cp1252(u8"läuft bereits")), std::string::npos);
     quiet.logPath = scratch / "fehlt\\verteilung.log";
     EXPECT_EQ(StartRefusal(quiet, false, true), kExitLogNotWritable);
     EXPECT_FALSE(FileExists(quiet.logPath));
@@ -444,10 +447,10 @@ TEST(RunChange, UndoActsOnlyOnWhatTheRunMade)
     const RunChangePtr read = RunChange::FromLine(created->Line());
     read->TakeIdentity(created->Identity());
     DeleteFileA((root + "n").c_str());
-    WriteFileBytes(root + "n", "das Original, zur\xFC" "ckgelegt");
+    WriteFileBytes(root + "n", Cp1252(u8"das Original, zurückgelegt"));
     std::string leftOver;
     EXPECT_TRUE(read->Undo(leftOver));
-    EXPECT_EQ(ReadFileBytes(root + "n"), "das Original, zur\xFC" "ckgelegt");
+    EXPECT_EQ(ReadFileBytes(root + "n"), Cp1252(u8"das Original, zurückgelegt"));
 
     RunChangePtr removed = KeepOriginal(root + "n", root + "kept", {});
     ASSERT_TRUE(removed->Make());
@@ -471,8 +474,8 @@ TEST_F(StartupTest, AnotherUsersJournalIsLeftToThatUser)
     WriteFileBytes(journal, text);
     const StartupResult result = Fill();
     EXPECT_EQ(result.stoppedAt, StartupStep::Recovery);
-    EXPECT_EQ(result.error, "Ein abgebrochenes Update muss von Benutzer PC\\anna zur\xFC" "ckgenommen werden: Bitte "
-                            "lassen Sie diesen Benutzer das UpdateTool starten. Es wurde nichts ge\xE4ndert.");
+    EXPECT_EQ(result.error, Cp1252(u8"Ein abgebrochenes Update muss von Benutzer PC\\anna zurückgenommen werden: Bitte "
+                                   u8"lassen Sie diesen Benutzer das UpdateTool starten. Es wurde nichts geändert."));
     EXPECT_EQ(ReadFileBytes(journal), text);
     EXPECT_EQ(ReadFileBytes(install_ + "\\main.pbd"), "neu");
 }

@@ -48,8 +48,8 @@ TEST_F(StructureTest, NothingRewrittenNothingTouched)
     FDeleteAppData(context());
     EXPECT_EQ(ReadFileBytes(FarmFile("BNR1_100_1_1")), ";version=2014.12.01.00\r\nalt\r\n");
     EXPECT_TRUE(FileExists(AppData("BNR1_100_1_1") + "\\cache.dat"));
-    EXPECT_TRUE(sink_.Contains("Struktur-CSV f\xFCr 'BNR1_100_1_1' wird NICHT aktualisiert. Alte Version."));
-    EXPECT_TRUE(sink_.Contains("Struktur-CSV f\xFCr 'BNR2_200_1_1' wird NICHT aktualisiert. Alte Version."));
+    EXPECT_TRUE(sink_.Contains(Cp1252(u8"Struktur-CSV für 'BNR1_100_1_1' wird NICHT aktualisiert. Alte Version.")));
+    EXPECT_TRUE(sink_.Contains(Cp1252(u8"Struktur-CSV für 'BNR2_200_1_1' wird NICHT aktualisiert. Alte Version.")));
     EXPECT_FALSE(sink_.Contains("andere"));
 }
 
@@ -67,9 +67,9 @@ TEST_F(StructureTest, NewerStampReplacesTheFileAndEmptiesAppData)
 
     FUpdateStructureCSV(context());
     EXPECT_EQ(ReadFileBytes(FarmFile("BNR1_100_1_1")), ";version=2015.03.17.01\r\nneu\r\n");
-    EXPECT_TRUE(sink_.Contains("Struktur-CSV f\xFCr 'BNR1_100_1_1' wird aktualisiert."));
-    EXPECT_TRUE(sink_.Contains("Struktur-CSV f\xFCr BNR1_100_1_1 wird auf Version 2015031701 aktualisiert. "
-                               "Anwendungsdaten werden entfernt."));
+    EXPECT_TRUE(sink_.Contains(Cp1252(u8"Struktur-CSV für 'BNR1_100_1_1' wird aktualisiert.")));
+    EXPECT_TRUE(sink_.Contains(Cp1252(u8"Struktur-CSV für BNR1_100_1_1 wird auf Version 2015031701 aktualisiert. "
+                                      u8"Anwendungsdaten werden entfernt.")));
     EXPECT_FALSE(FileExists(locked));
     EXPECT_FALSE(FileExists(AppData("BNR1_100_1_1") + "\\cache.dat"));
     EXPECT_TRUE(FileExists(AppData("BNR1_100_1_1") + "\\Unterordner\\bleibt.dat"));
@@ -90,7 +90,7 @@ TEST_F(StructureTest, Utf8ShippedFileArrivesInCodePage1252)
     WriteFileBytes(FarmFile("BNR1_100_1_1"), ";version=2014.12.01.00\r\nalt\r\n");
     context().UpdatedFarmList = {"BNR1_100_1_1"};
     FUpdateStructureCSV(context());
-    EXPECT_EQ(ReadFileBytes(FarmFile("BNR1_100_1_1")), ";version=2016.01.01.01\r\nFl\xE4" "che\r\n");
+    EXPECT_EQ(ReadFileBytes(FarmFile("BNR1_100_1_1")), Cp1252(u8";version=2016.01.01.01\r\nFläche\r\n"));
     EXPECT_FALSE(FileExists(context().TempPath + "CSV_ALL_STR_ANSI.CSV"));
 }
 
@@ -102,8 +102,8 @@ TEST_F(StructureTest, EqualStampsChangeNothing)
     FUpdateStructureCSV(context());
     EXPECT_EQ(ReadFileBytes(FarmFile("BNR1_100_1_1")), ";version=2015.03.17.01\r\nalt\r\n");
     EXPECT_TRUE(FileExists(AppData("BNR1_100_1_1") + "\\cache.dat"));
-    EXPECT_TRUE(sink_.Contains("Struktur-CSV f\xFCr BNR1_100_1_1 ist aktuell (Version: 2015031701) und wird nicht "
-                               "aktualisiert. Anwendungsdaten bleiben bestehen."));
+    EXPECT_TRUE(sink_.Contains(Cp1252(u8"Struktur-CSV für BNR1_100_1_1 ist aktuell (Version: 2015031701) und wird "
+                                      u8"nicht aktualisiert. Anwendungsdaten bleiben bestehen.")));
 }
 
 TEST_F(StructureTest, MissingStampsCountAsOldAndAsNewest)
@@ -126,8 +126,8 @@ TEST_F(StructureTest, UnreadableFarmFilesCountAsOlderButBadShippedStampsAreError
     EXPECT_TRUE(FIsNewerStructureCSV(shipped, FarmFile("BNR2_200_1_1"), "BNR2_200_1_1"));
     WriteFileBytes(FarmFile("BNR2_200_1_1"), "x;version=2015.03.17.01\r\n");
     EXPECT_TRUE(FIsNewerStructureCSV(shipped, FarmFile("BNR2_200_1_1"), "BNR2_200_1_1"));
-    EXPECT_TRUE(sink_.Contains("Struktur-CSV f\xFCr BNR2_200_1_1 hat keinen lesbaren Versionsstempel und wird "
-                               "ersetzt."));
+    EXPECT_TRUE(sink_.Contains(Cp1252(u8"Struktur-CSV für BNR2_200_1_1 hat keinen lesbaren Versionsstempel und wird "
+                                      u8"ersetzt.")));
     WriteFileBytes(shipped, "x;version=2015.03.17.01\r\n");
     EXPECT_THROW(FIsNewerStructureCSV(shipped, FarmFile("BNR2_200_1_1"), "BNR2_200_1_1"), std::range_error);
     DeleteFileA(shipped.c_str());

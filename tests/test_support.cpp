@@ -2,6 +2,7 @@
 
 #include "util/files.h"
 #include "util/handles.h"
+#include "util/text.h"
 
 #include <windows.h>
 
@@ -9,6 +10,11 @@
 #include <iterator>
 #include <sstream>
 #include <stdexcept>
+
+std::string Cp1252(std::u8string_view text)
+{
+    return FromWide(ToWide(std::string(reinterpret_cast<const char*>(text.data()), text.size()), CP_UTF8), 1252);
+}
 
 std::string ExeFolder()
 {

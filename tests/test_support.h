@@ -7,9 +7,13 @@
 #include "update/u_log.h"
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 // Folder of the running test executable, with a trailing backslash.
+// A German text written readably in UTF-8, as the code page 1252 bytes the tool shows and stores.
+std::string Cp1252(std::u8string_view text);
+
 std::string ExeFolder();
 // build\bin\: the tool and the encryption library.
 std::string BinFolder();

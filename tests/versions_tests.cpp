@@ -119,7 +119,7 @@ TEST(IsUpdatePossible, NumberBeyond32BitsIsAnError)
         IsUpdatePossible(context);
         FAIL() << "no error for " << context.InstalledVersion;
     } catch (const NumberError& error) {
-        EXPECT_EQ(ErrorText(error), "'65535655356553565535' ist kein g\xFCltiger ganzzahliger Wert.");
+        EXPECT_EQ(ErrorText(error), Cp1252(u8"'65535655356553565535' ist kein gültiger ganzzahliger Wert."));
     }
 }
 

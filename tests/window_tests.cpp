@@ -181,8 +181,8 @@ protected:
 TEST_F(WindowTest, ShowsTheInstallationWithItsFarms)
 {
     demo_.Register();
-    demo_.AddFarm({"BNR276001", "4711_1_1", "geheim", "Antrag 2026 Gr\xFCnland"}, "data");
-    demo_.AddFarm({"BNR276001", "4712_1_Z", "", "Erg\xE4nzung"}, "data");
+    demo_.AddFarm({"BNR276001", "4711_1_1", "geheim", Cp1252(u8"Antrag 2026 Grünland")}, "data");
+    demo_.AddFarm({"BNR276001", "4712_1_Z", "", Cp1252(u8"Ergänzung")}, "data");
     demo_.ShipCopy(FixtureFolder() + "version_7_0_2_2.exe", "kolvano3.exe");
     demo_.InstallCopy(FixtureFolder() + "version_7_0_1_0.exe", "kolvano3.exe");
     demo_.ShipFile("update.ini", "[UPDATES]\r\nReplacePlausiCSV=1\r\n");
@@ -193,20 +193,21 @@ TEST_F(WindowTest, ShowsTheInstallationWithItsFarms)
 
     EXPECT_EQ(tool_.Text(tool_.MainWindow()), "Kolvano-UpdateTool - V" + GetFileVersion(demo_.ToolPath()));
     EXPECT_EQ(tool_.ControlText(IDC_LBL_INFO),
-              "Update f\xFCr Programm Kolvano (7.00.01.00) auf die Version 7.00.02.02");
+              Cp1252(u8"Update für Programm Kolvano (7.00.01.00) auf die Version 7.00.02.02"));
     EXPECT_EQ(tool_.ControlText(IDC_LBL_QUELLE), demo_.UpdatePath());
     EXPECT_EQ(tool_.ControlText(IDC_LBL_ZIEL), demo_.ProgramPath());
     EXPECT_EQ(tool_.ControlText(IDC_LBL_TMP), TempFolder());
     EXPECT_TRUE(tool_.IsVisible(IDC_S_GRID));
     EXPECT_TRUE(tool_.IsVisible(IDC_LABEL4));
     EXPECT_EQ(tool_.ControlText(IDC_LABEL3),
-              "Bitte \xFC" "berpr\xFC" "fen Sie vor Beginn die angezeigten Pfade und geben Sie ggf. die Schl\xFC"
-              "ssel f\xFCr die entspr. Betriebsnummern ein.");
+              Cp1252(u8"Bitte überprüfen Sie vor Beginn die angezeigten Pfade und geben Sie ggf. die Schlüssel für die "
+                     u8"entspr. Betriebsnummern ein."));
     const auto rows = tool_.GridRows(IDC_S_GRID);
     ASSERT_EQ(rows.size(), 3u);
-    EXPECT_EQ(rows[0], (std::vector<std::string>{"Betriebsnummer", "Schl\xFCssel"}));
-    EXPECT_EQ(rows[1], (std::vector<std::string>{"BNR276001_4711_1_1|Antrag 2026 Gr\xFCnland|Erstantrag", "geheim"}));
-    EXPECT_EQ(rows[2], (std::vector<std::string>{"BNR276001_4712_1_Z|Erg\xE4nzung|Erg\xE4nzungsbewilligung", ""}));
+    EXPECT_EQ(rows[0], (std::vector<std::string>{"Betriebsnummer", Cp1252(u8"Schlüssel")}));
+    EXPECT_EQ(rows[1],
+              (std::vector<std::string>{Cp1252(u8"BNR276001_4711_1_1|Antrag 2026 Grünland|Erstantrag"), "geheim"}));
+    EXPECT_EQ(rows[2], (std::vector<std::string>{Cp1252(u8"BNR276001_4712_1_Z|Ergänzung|Ergänzungsbewilligung"), ""}));
     EXPECT_TRUE(tool_.IsEnabled(IDC_BTN_START));
     EXPECT_TRUE(tool_.IsEnabled(IDC_BTN_CLOSE));
     EXPECT_FALSE(tool_.IsEnabled(IDC_CB_NEUSTART));
@@ -239,9 +240,9 @@ TEST_F(WindowTest, WithoutDataPhasesTheGridIsHidden)
     ASSERT_TRUE(tool_.WaitVisible());
     EXPECT_FALSE(tool_.IsVisible(IDC_S_GRID));
     EXPECT_FALSE(tool_.IsVisible(IDC_LABEL4));
-    EXPECT_EQ(tool_.ControlText(IDC_LABEL3), "Bitte \xFC" "berpr\xFC" "fen Sie vor Beginn die angezeigten Pfade.");
+    EXPECT_EQ(tool_.ControlText(IDC_LABEL3), Cp1252(u8"Bitte überprüfen Sie vor Beginn die angezeigten Pfade."));
     EXPECT_EQ(tool_.ControlText(IDC_LBL_INFO),
-              "Update f\xFCr Programm Kolvano (0.00.00.00) auf die Version 7.00.02.02");
+              Cp1252(u8"Update für Programm Kolvano (0.00.00.00) auf die Version 7.00.02.02"));
     EXPECT_TRUE(tool_.IsEnabled(IDC_BTN_START));
     EXPECT_TRUE(tool_.IsVisible(IDC_LBL_DEBUGINFO));
     EXPECT_FALSE(tool_.IsVisible(IDC_LBL_DEBUGINFO_AKTIV));
@@ -255,8 +256,8 @@ TEST_F(WindowTest, WithoutInstallationStartStaysDisabled)
     const auto box = tool_.WaitForMessageBox();
     ASSERT_TRUE(box.has_value());
     EXPECT_EQ(box->caption, "Kolvano-UpdateTool");
-    EXPECT_EQ(box->text, "Das Installationsverzeichnis wurde nicht gefunden. Bitte installieren Sie zun\xE4" "chst "
-                         "das Programm Kolvano von der CD und f\xFChren Sie danach dieses Tool aus.");
+    EXPECT_EQ(box->text, Cp1252(u8"Das Installationsverzeichnis wurde nicht gefunden. Bitte installieren Sie zunächst "
+                                u8"das Programm Kolvano von der CD und führen Sie danach dieses Tool aus."));
     EXPECT_FALSE(IsWindowVisible(tool_.MainWindow())) << "the box comes before the window";
     EXPECT_TRUE(tool_.Screenshot(ScreenshotFolder() + "not_installed_box.bmp"));
     ASSERT_TRUE(tool_.PressOk(*box));
@@ -266,7 +267,7 @@ TEST_F(WindowTest, WithoutInstallationStartStaysDisabled)
     EXPECT_TRUE(tool_.IsEnabled(IDC_BTN_CLOSE));
     EXPECT_EQ(tool_.FocusedWindow(), tool_.Control(IDC_BTN_CLOSE)) << "Start is off";
     EXPECT_EQ(tool_.ControlText(IDC_LBL_ZIEL), "");
-    EXPECT_EQ(tool_.ControlText(IDC_LBL_INFO), "Update f\xFCr Programm Kolvano");
+    EXPECT_EQ(tool_.ControlText(IDC_LBL_INFO), Cp1252(u8"Update für Programm Kolvano"));
     EXPECT_EQ(tool_.ControlText(IDC_LBL_QUELLE), demo_.UpdatePath());
 
     // A double click on the headline offers Start, but without an installation the run refuses
@@ -287,8 +288,8 @@ TEST_F(WindowTest, RegistryValueOfAnotherTypeIsReported)
     Start();
     const auto box = tool_.WaitForMessageBox();
     ASSERT_TRUE(box.has_value());
-    EXPECT_EQ(box->text, "Ung\xFCltiger Datentyp f\xFCr 'AppPath' im Registrierungsschl\xFC" "ssel "
-                         "HKEY_CURRENT_USER\\SOFTWARE\\Orvalis GmbH\\Kolvano.");
+    EXPECT_EQ(box->text, Cp1252(u8"Ungültiger Datentyp für 'AppPath' im Registrierungsschlüssel "
+                                u8"HKEY_CURRENT_USER\\SOFTWARE\\Orvalis GmbH\\Kolvano."));
     ASSERT_TRUE(tool_.PressOk(*box));
     ASSERT_TRUE(tool_.WaitVisible());
     EXPECT_FALSE(tool_.IsEnabled(IDC_BTN_START));
@@ -314,13 +315,13 @@ TEST_F(WindowTest, TypedKeyReplacesTheCellAndTurnsItLimeGreen)
     ASSERT_NE(editor, nullptr) << "a click on the selected key opens the editor";
     EXPECT_EQ(tool_.Text(editor), "zweiter");
     SendMessageTimeoutA(editor, EM_SETSEL, 0, -1, SMTO_ABORTIFHUNG, 2000, nullptr);
-    tool_.Type(editor, "Neu\xE4 ");
+    tool_.Type(editor, Cp1252(u8"Neuä "));
     EXPECT_TRUE(WaitUntil(5000, [&] { return !IsWindow(editor); })) << "Enter closes the editor";
 
     const auto rows = tool_.GridRows(IDC_S_GRID);
     ASSERT_EQ(rows.size(), 3u);
     EXPECT_EQ(rows[1][1], "geheim");
-    EXPECT_EQ(rows[2][1], "Neu\xE4 ") << "the typed key is kept as typed, with its blank";
+    EXPECT_EQ(rows[2][1], Cp1252(u8"Neuä ")) << "the typed key is kept as typed, with its blank";
 
     // The selection moves up, so the edited cell shows its own colour.
     tool_.PressKey(grid, VK_UP);
@@ -337,28 +338,28 @@ TEST_F(WindowTest, TypedKeyReplacesTheCellAndTurnsItLimeGreen)
 TEST_F(WindowTest, ScreenReaderReadsTheGridAndTheControls)
 {
     demo_.Register();
-    demo_.AddFarm({"BNR276001", "4711_1_1", "geheim", "Antrag 2026 Gr\xFCnland"}, "data");
-    demo_.AddFarm({"BNR276001", "4712_1_Z", "", "Erg\xE4nzung"}, "data");
+    demo_.AddFarm({"BNR276001", "4711_1_1", "geheim", Cp1252(u8"Antrag 2026 Grünland")}, "data");
+    demo_.AddFarm({"BNR276001", "4712_1_Z", "", Cp1252(u8"Ergänzung")}, "data");
     demo_.ShipFile("KATALOGE4UPDATE.CSV", "key=\"D40X0U2T2C20L1R1\"; value=\"1\"; enabled=\"1\"\r\n");
     Start();
     ASSERT_TRUE(tool_.WaitVisible());
     const ComPtr<IAccessible> table = AccessibleOf(tool_.Control(IDC_S_GRID));
     ASSERT_TRUE(table);
-    EXPECT_EQ(AccText(table.get(), &IAccessible::get_accName), "Eingabe Schl\xFCssel");
+    EXPECT_EQ(AccText(table.get(), &IAccessible::get_accName), Cp1252(u8"Eingabe Schlüssel"));
     long rows = 0;
     ASSERT_EQ(table->get_accChildCount(&rows), S_OK);
     ASSERT_EQ(rows, 3);
     const std::vector<std::pair<std::string, std::string>> expected = {
         {"Betriebsnummer", "<none>"},
-        {"BNR276001_4711_1_1|Antrag 2026 Gr\xFCnland|Erstantrag", "geheim"},
-        {"BNR276001_4712_1_Z|Erg\xE4nzung|Erg\xE4nzungsbewilligung", "<none>"}};
+        {Cp1252(u8"BNR276001_4711_1_1|Antrag 2026 Grünland|Erstantrag"), "geheim"},
+        {Cp1252(u8"BNR276001_4712_1_Z|Ergänzung|Ergänzungsbewilligung"), "<none>"}};
     for (long row = 0; row < rows; ++row) {
         const ComPtr<IAccessible> rowObject = ChildOf(table.get(), row + 1);
         ASSERT_TRUE(rowObject) << row;
         EXPECT_EQ(AccText(rowObject.get(), &IAccessible::get_accName), expected[row].first);
         const ComPtr<IAccessible> key = ChildOf(rowObject.get(), 2);
         ASSERT_TRUE(key) << row;
-        EXPECT_EQ(AccText(key.get(), &IAccessible::get_accName), "Schl\xFCssel");
+        EXPECT_EQ(AccText(key.get(), &IAccessible::get_accName), Cp1252(u8"Schlüssel"));
         EXPECT_EQ(AccText(key.get(), &IAccessible::get_accValue), expected[row].second);
         VARIANT self = {};
         self.vt = VT_I4;
@@ -444,7 +445,7 @@ TEST(GridAccessibility, DownKeyMovesTheFocusEventToTheNextKeyCell)
         ASSERT_EQ(AccessibleObjectFromEvent(window, static_cast<DWORD>(OBJID_CLIENT), static_cast<DWORD>(child),
                                             object.put(), &id),
                   S_OK);
-        EXPECT_EQ(AccText(object.get(), &IAccessible::get_accName, id.lVal), "Schl\xFCssel");
+        EXPECT_EQ(AccText(object.get(), &IAccessible::get_accName, id.lVal), Cp1252(u8"Schlüssel"));
         EXPECT_EQ(AccText(object.get(), &IAccessible::get_accValue, id.lVal), "key2");
         VARIANT state = {};
         object->get_accState(id, &state);
