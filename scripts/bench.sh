@@ -12,8 +12,8 @@ size=${3:-8}
 peak=${4:-200}
 
 bash "$root/scripts/install-deps.sh"
-cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" -DCMAKE_BUILD_TYPE=Release
-cmake --build "$build" -j"$(nproc)" --target data_bench pbfdec
+source "$root/scripts/build-env.sh"
+configure_and_build "$build" Release "$(nproc)" mingw-w64.cmake -- data_bench pbfdec
 
 source "$root/scripts/wine-env.sh"
 wine_env "$build"

@@ -9,9 +9,9 @@ work=$(realpath -m "${1:-$root/build-release-check}")
 build="$work/build"
 mkdir -p "$work"
 
-cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" -DCMAKE_BUILD_TYPE=Release \
-    -DBUILD_TESTING=OFF
-cmake --build "$build" -j1 --target Kolvano-UpdateTool pbfdec make_demo run_demo fleet data_bench
+source "$root/scripts/build-env.sh"
+configure_and_build "$build" Release 1 mingw-w64.cmake -DBUILD_TESTING=OFF -- \
+    Kolvano-UpdateTool pbfdec make_demo run_demo fleet data_bench
 
 # A certificate for code signing that lives as long as this check.
 openssl req -x509 -newkey rsa:2048 -nodes -days 1 -subj "/CN=Kolvano-UpdateTool Pruefzertifikat" \

@@ -33,8 +33,8 @@ if ! [[ "$dpi" =~ ^[0-9]+$ ]] || [ "$dpi" -lt 96 ] || [ "$dpi" -gt 480 ]; then
 fi
 
 bash "$root/scripts/install-deps.sh"
-cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" -DCMAKE_BUILD_TYPE=Debug
-cmake --build "$build" -j"$(nproc)" --target Kolvano-UpdateTool make_demo run_demo
+source "$root/scripts/build-env.sh"
+configure_and_build "$build" Debug "$(nproc)" mingw-w64.cmake -- Kolvano-UpdateTool make_demo run_demo
 
 source "$root/scripts/wine-env.sh"
 demo="$build/demo"

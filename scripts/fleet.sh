@@ -10,8 +10,8 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build=${BUILD_DIR:-$root/build}
 
 bash "$root/scripts/install-deps.sh"
-cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" -DCMAKE_BUILD_TYPE=Debug
-cmake --build "$build" -j"$(nproc)" --target Kolvano-UpdateTool fleet
+source "$root/scripts/build-env.sh"
+configure_and_build "$build" Debug "$(nproc)" mingw-w64.cmake -- Kolvano-UpdateTool fleet
 
 source "$root/scripts/wine-env.sh"
 work="$build/fleet"

@@ -25,9 +25,9 @@ if [ -n "${SIGN_PFX:-}" ]; then
     openssl pkcs12 -in "$SIGN_PFX" -passin "file:$passfile" -nokeys -clcerts |
         openssl x509 -outform DER -out "$certificate"
 fi
-cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" -DCMAKE_BUILD_TYPE=Release \
-    -DBUILD_TESTING=OFF -DUPDATE_SIGNER_CERT="$certificate"
-cmake --build "$build" -j"$(nproc)" --target Kolvano-UpdateTool
+source "$root/scripts/build-env.sh"
+configure_and_build "$build" Release "$(nproc)" mingw-w64.cmake -DBUILD_TESTING=OFF \
+    -DUPDATE_SIGNER_CERT="$certificate" -- Kolvano-UpdateTool
 exe="$build/bin/Kolvano-UpdateTool.exe"
 i686-w64-mingw32-strip "$exe"
 

@@ -12,8 +12,8 @@ farms=${1:-1000}
 size=${2:-256}
 
 bash "$root/scripts/install-deps.sh"
-cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" -DCMAKE_BUILD_TYPE=Debug
-cmake --build "$build" -j"$(nproc)" --target make_demo scale_bench
+source "$root/scripts/build-env.sh"
+configure_and_build "$build" Debug "$(nproc)" mingw-w64.cmake -- make_demo scale_bench
 
 source "$root/scripts/wine-env.sh"
 place=$build/scale

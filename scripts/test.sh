@@ -19,18 +19,17 @@ if ! runs_32bit; then
     other_toolchain=mingw-w64.cmake
     wine_64bit_only "$build"
 fi
-cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/$toolchain" -DCMAKE_BUILD_TYPE=Debug
-cmake --build "$build" -j"$(nproc)"
+source "$root/scripts/build-env.sh"
+configure_and_build "$build" Debug "$(nproc)" "$toolchain"
 
 # A compile of the other bitness keeps the code free of pointer-size assumptions. Then the
 # Release configuration of what the README's commands build, and the package signed with a
 # throwaway certificate. Both run beside the tests, at low priority, since those mostly wait
 # for Wine.
 (
-    cmake -S "$root" -B "$build-x64" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/$other_toolchain" \
-        -DCMAKE_BUILD_TYPE=Debug -DBUILD_TESTING=OFF
-    nice -n 19 cmake --build "$build-x64" -j1 --target Kolvano-UpdateTool pbfdec
-    nice -n 19 bash "$root/scripts/check-release.sh" "$build-release-check"
+    renice -n 19 -p "$BASHPID" >/dev/null
+    configure_and_build "$build-x64" Debug 1 "$other_toolchain" -DBUILD_TESTING=OFF -- Kolvano-UpdateTool pbfdec
+    bash "$root/scripts/check-release.sh" "$build-release-check"
 ) >"$build-x64.log" 2>&1 &
 x64_build=$!
 
