@@ -2,6 +2,7 @@
 
 #include "app/busy_ring.h"
 #include "app/farm_grid.h"
+#include "app/path_label.h"
 #include "app/window_calls.h"
 #include "app/window_fit.h"
 #include "resources/resource.h"
@@ -379,6 +380,10 @@ INT_PTR Tw_main::Handle(UINT message, WPARAM wParam, LPARAM lParam)
         SendMessageA(Control(IDC_S_GRID), message, wParam, lParam);
         InvalidateRect(window_, nullptr, TRUE);
         return FALSE;
+    case WM_DRAWITEM:
+        // The path labels are the window's only owner-drawn controls.
+        DrawPathLabel(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
+        return TRUE;
     case WM_CTLCOLORSTATIC:
         return OnColorStatic(reinterpret_cast<HWND>(lParam), reinterpret_cast<HDC>(wParam));
     case WM_SETCURSOR:

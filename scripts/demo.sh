@@ -3,7 +3,8 @@
 # starts the tool on it. With a display (DISPLAY set) the window is yours to work. Without one,
 # or with --headless, the tool runs under Xvfb: Start is pressed, every box is answered with OK,
 # and screenshots before and after the run and the status list land in build/demo/output.
-# --dpi N shows the tool at that display scale (96 is 100 %, 144 is 150 %).
+# --dpi N shows the tool at that display scale (96 is 100 %, 144 is 150 %). DEMO_FOLDER puts the
+# demo installation into another folder of drive C: (a deep one shows how long paths look).
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -53,8 +54,9 @@ wine_start
 
 # Windows' display scale, as the prefix's programs read it when they start.
 wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi" /f >/dev/null 2>&1 </dev/null
-tool=$(wine "$build/bin/make_demo.exe" 'C:\Kolvano-Demo' </dev/null | tr -d '\r')
-echo "Demo installation: $WINEPREFIX/drive_c/Kolvano-Demo (tool: $tool)"
+folder=${DEMO_FOLDER:-'C:\Kolvano-Demo'}
+tool=$(wine "$build/bin/make_demo.exe" "$folder" </dev/null | tr -d '\r')
+echo "Demo installation: $folder (tool: $tool)"
 
 if [ "$headless" = no ]; then
     wine "$tool" </dev/null

@@ -1,5 +1,6 @@
 // The real tool under Xvfb, driven from outside its process: start-up as the user sees it.
 #include "app/farm_grid.h"
+#include "app/path_label.h"
 #include "app/window_fit.h"
 #include "resources/resource.h"
 #include "demo/gui_driver.h"
@@ -657,4 +658,27 @@ TEST(WindowFit, ShrinksHeightFirstThenScale)
         EXPECT_EQ(fit.gridCut, c.expected.gridCut) << c.dpi << " on " << c.workWidth << " x " << c.workHeight;
         EXPECT_EQ(fit.listCut, c.expected.listCut) << c.dpi << " on " << c.workWidth << " x " << c.workHeight;
     }
+}
+
+// A path too long for its label keeps its drive, as many leading folders as fit and its last
+// folder whole, within the width; a path that fits is shown whole.
+TEST(PathLabelTest, ALongPathIsShortenedInTheMiddleAndKeepsItsEnd)
+{
+    const WindowDc screen(nullptr);
+    const SelectedObject font(screen.get(), GetStockObject(DEFAULT_GUI_FONT));
+    const std::string path = "C:\\Betriebsdaten\\Antraege 2026\\Auslieferung vom Dezember\\Kolvano-Demo\\Update\\";
+    const auto width = [&](const std::string& text) {
+        SIZE size = {};
+        GetTextExtentPoint32A(screen.get(), text.c_str(), static_cast<int>(text.size()), &size);
+        return static_cast<int>(size.cx);
+    };
+    EXPECT_EQ(CompactPath(screen.get(), path, width(path)), path);
+    for (const int room : {width(path) - 1, width(path) / 2, width("C:\\...\\Update\\")}) {
+        const std::string shown = CompactPath(screen.get(), path, room);
+        EXPECT_LE(width(shown), room) << shown;
+        EXPECT_EQ(shown.rfind("C:\\", 0), 0u) << shown;
+        EXPECT_EQ(shown.substr(shown.size() - 11), "...\\Update\\") << shown;
+    }
+    const std::string twoFolders = "C:\\Betriebsdaten\\Antraege 2026\\...\\Update\\";
+    EXPECT_EQ(CompactPath(screen.get(), path, width(twoFolders)), twoFolders) << "as many leading folders as fit";
 }
