@@ -69,7 +69,7 @@ bool FModifyDocuments(const UpdateContext& context, const std::string& farm, std
                 return false;
             }
             if (!journal.Rename(target, ArchiveName(target))) {
-                message = WithWindowsError(FormatText(IDS_DOC_ARCHIVE, {target}), GetLastError());
+                message = AtLastError(IDS_DOC_ARCHIVE, {target}).Message();
                 return false;
             }
         }

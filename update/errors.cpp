@@ -16,6 +16,18 @@ std::string WithWindowsError(const std::string& text, unsigned long code)
     return text + " (" + WindowsErrorText(code) + ")";
 }
 
+std::string Failure::Message() const
+{
+    const std::string message = FormatText(text, arguments);
+    return windowsError == ERROR_SUCCESS ? message : WithWindowsError(message, windowsError);
+}
+
+Failure AtLastError(unsigned int text, std::initializer_list<std::string> arguments)
+{
+    const DWORD error = GetLastError();
+    return {text, arguments, error};
+}
+
 bool IsHeldError(unsigned long code)
 {
     return code == ERROR_SHARING_VIOLATION || code == ERROR_LOCK_VIOLATION;
@@ -25,7 +37,7 @@ std::string ErrorText(const std::exception& error)
 {
     if (const auto* file = dynamic_cast<const FileError*>(&error)) {
         const unsigned int id = file->kind() == FileError::kRead ? IDS_FILE_NOT_READABLE : IDS_FILE_NOT_WRITABLE;
-        return WithWindowsError(FormatText(id, {file->path()}), file->error());
+        return Failure{id, {file->path()}, file->error()}.Message();
     }
     if (const auto* text = dynamic_cast<const TextError*>(&error))
         return FormatText(IDS_TEXT_NOT_CP1252, {text->path(), std::to_string(text->line())});

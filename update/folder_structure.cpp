@@ -91,8 +91,7 @@ bool MoveFarm(const UpdateContext& context, const std::string& farm, const std::
         changes.push_back(RenameEntry(oldName, newName));
     size_t failed = 0;
     if (!journal.Make(std::move(changes), &failed)) {
-        message = WithWindowsError(FormatText(IDS_FOLDERS_RENAME, {renames[failed].first, renames[failed].second}),
-                                   GetLastError());
+        message = AtLastError(IDS_FOLDERS_RENAME, {renames[failed].first, renames[failed].second}).Message();
         return false;
     }
     if (!MoveValues(journal, from, to)) {

@@ -85,8 +85,10 @@ bool PbfLibrary::Load(const std::string& updatePath)
     const std::string path = updatePath + names::kPbfLibrary;
     module_.reset(LoadLibraryExA(path.c_str(), nullptr,
                                  LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_DEFAULT_DIRS));
-    if (!module_)
-        error_ = FormatText(IDS_PBF_LOAD_FAILED, {path, WindowsErrorText(GetLastError())});
+    if (!module_) {
+        const DWORD error = GetLastError();
+        error_ = FormatText(IDS_PBF_LOAD_FAILED, {path, WindowsErrorText(error)});
+    }
     return static_cast<bool>(module_);
 }
 

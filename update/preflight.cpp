@@ -39,7 +39,7 @@ void CheckWritable(const std::string& folder, std::vector<std::string>& problems
         if (error != ERROR_FILE_EXISTS)
             break;
     }
-    problems.push_back(WithWindowsError(FormatText(IDS_PREFLIGHT_NO_WRITE, {folder}), error));
+    problems.push_back(Failure{IDS_PREFLIGHT_NO_WRITE, {folder}, error}.Message());
 }
 
 // A document that will be archived, or a data file that will be replaced, must be free to be
@@ -52,7 +52,7 @@ void CheckRenamable(const std::string& path, std::vector<std::string>& problems,
     const DWORD error = GetLastError();
     if (file)
         return;
-    problems.push_back(WithWindowsError(FormatText(text, {path}), error));
+    problems.push_back(Failure{text, {path}, error}.Message());
     held += IsHeldError(error) ? 1 : 0;
 }
 

@@ -60,7 +60,7 @@ std::vector<std::string> FProgramFileProblems(const UpdateContext& context, size
         const DWORD blocker = IsReplaced(context, name) && FileExists(installed) ? ReplaceBlocker(installed) : 0;
         if (blocker != 0) {
             const unsigned int text = blocker == ERROR_ACCESS_DENIED ? IDS_PROGRAM_NO_RIGHTS : IDS_PROGRAM_LOCKED;
-            problems.push_back(WithWindowsError(FormatText(text, {name}), blocker));
+            problems.push_back(Failure{text, {name}, blocker}.Message());
             if (held && IsHeldError(blocker))
                 ++*held;
         }
@@ -87,7 +87,7 @@ bool FUpdateProgramFiles(const UpdateContext& context, std::string& message)
     for (const char* name : kProgramFileList) {
         const std::string installed = context.ProgramPath + name;
         if (FileExists(installed) && !ClearFileAttributes(installed)) {
-            message = WithWindowsError(FormatText(IDS_PROGRAM_ATTRIBUTES, {name}), GetLastError());
+            message = AtLastError(IDS_PROGRAM_ATTRIBUTES, {name}).Message();
             return false;
         }
     }
@@ -98,7 +98,7 @@ bool FUpdateProgramFiles(const UpdateContext& context, std::string& message)
         const std::string shipped = context.UpdatePath + name;
         const std::string copy = journal.StagedName(context.ProgramPath + name);
         if (!CopyFileA(shipped.c_str(), copy.c_str(), TRUE) || !FlushToDisk(copy)) {
-            message = WithWindowsError(FormatText(IDS_PROGRAM_COPY, {name}), GetLastError());
+            message = AtLastError(IDS_PROGRAM_COPY, {name}).Message();
             return false;
         }
         staged.emplace_back(copy, name);
@@ -110,7 +110,7 @@ bool FUpdateProgramFiles(const UpdateContext& context, std::string& message)
     size_t failed = 0;
     if (journal.Make(std::move(changes), &failed))
         return true;
-    message = WithWindowsError(FormatText(IDS_PROGRAM_COPY, {staged[failed].second}), GetLastError());
+    message = AtLastError(IDS_PROGRAM_COPY, {staged[failed].second}).Message();
     return false;
 }
 
@@ -119,6 +119,6 @@ bool FRemoveOldMainProgram(const UpdateContext& context, std::string& message)
     const std::string oldMain = context.ProgramPath + names::kOldMainExe;
     if (!FileExists(oldMain) || Changes(context).Remove(oldMain))
         return true;
-    message = WithWindowsError(FormatText(IDS_PROGRAM_ATTRIBUTES, {names::kOldMainExe}), GetLastError());
+    message = AtLastError(IDS_PROGRAM_ATTRIBUTES, {names::kOldMainExe}).Message();
     return false;
 }

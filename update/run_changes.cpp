@@ -50,9 +50,10 @@ bool FromHex(const std::string& text, std::string& bytes)
     return true;
 }
 
-bool Failed(std::string& leftOver, const std::string& text)
+// What an undo step left where, with the Windows error of the call that failed; false.
+bool Failed(std::string& leftOver, unsigned int text, std::initializer_list<std::string> arguments)
 {
-    leftOver = WithWindowsError(text, GetLastError());
+    leftOver = AtLastError(text, arguments).Message();
     return false;
 }
 
@@ -142,11 +143,11 @@ public:
             if (PathExists(original_) && !(replaced_ && StampOf(original_) == replacement_))
                 return true;
             SetLastError(ERROR_FILE_NOT_FOUND);
-            return Failed(leftOver, FormatText(IDS_TX_LEFT_LOST, {original_, kept_}));
+            return Failed(leftOver, IDS_TX_LEFT_LOST, {original_, kept_});
         }
         if (PutBack())
             return true;
-        return Failed(leftOver, FormatText(IDS_TX_LEFT_KEPT, {original_, kept_}));
+        return Failed(leftOver, IDS_TX_LEFT_KEPT, {original_, kept_});
     }
 
 private:
@@ -202,7 +203,7 @@ public:
             // A folder that holds something the run did not put there stays with it.
             if (RemoveDirectoryA(path_.c_str()) || GetLastError() == ERROR_DIR_NOT_EMPTY)
                 return true;
-            return Failed(leftOver, FormatText(IDS_TX_LEFT_NEW, {path_}));
+            return Failed(leftOver, IDS_TX_LEFT_NEW, {path_});
         }
         if (!PathExists(path_))
             return true;
@@ -212,7 +213,7 @@ public:
             return true;
         if (RemoveFile(path_))
             return true;
-        return Failed(leftOver, FormatText(IDS_TX_LEFT_NEW, {path_}));
+        return Failed(leftOver, IDS_TX_LEFT_NEW, {path_});
     }
 
 private:
@@ -235,11 +236,11 @@ public:
             return true;
         if (!PathExists(to_)) {
             SetLastError(ERROR_FILE_NOT_FOUND);
-            return Failed(leftOver, FormatText(IDS_TX_LEFT_LOST, {from_, to_}));
+            return Failed(leftOver, IDS_TX_LEFT_LOST, {from_, to_});
         }
         if (MoveFileA(to_.c_str(), from_.c_str()))
             return true;
-        return Failed(leftOver, FormatText(IDS_TX_LEFT_KEPT, {from_, to_}));
+        return Failed(leftOver, IDS_TX_LEFT_KEPT, {from_, to_});
     }
 
 private:
@@ -284,7 +285,7 @@ public:
         } else {
             ok = WriteRawValue(CreateUserKey(keyPath_), name_, oldType_, oldData_);
         }
-        return ok || Failed(leftOver, FormatText(IDS_TX_LEFT_VALUE, {name_, keyPath_}));
+        return ok || Failed(leftOver, IDS_TX_LEFT_VALUE, {name_, keyPath_});
     }
 
 private:
@@ -312,7 +313,7 @@ public:
     {
         if (HasValue(toKey_) ? Move(toKey_, fromKey_) : HasValue(fromKey_))
             return true;
-        return Failed(leftOver, FormatText(IDS_TX_LEFT_VALUE, {name_, fromKey_}));
+        return Failed(leftOver, IDS_TX_LEFT_VALUE, {name_, fromKey_});
     }
 
 private:
@@ -350,7 +351,7 @@ public:
     bool Undo(std::string& leftOver) const override
     {
         DeleteUserTree(keyPath_);
-        return !UserKeyExists(keyPath_) || Failed(leftOver, FormatText(IDS_TX_LEFT_KEY, {keyPath_}));
+        return !UserKeyExists(keyPath_) || Failed(leftOver, IDS_TX_LEFT_KEY, {keyPath_});
     }
 
 private:

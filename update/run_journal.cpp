@@ -161,7 +161,7 @@ bool UndoEntries(const std::vector<RunChangePtr>& entries, std::vector<bool>& un
             return false;
         undone[i] = true;
         if (!WriteLine(file, {kUndone, std::to_string(i)}) || !FlushFileBuffers(file.get())) {
-            leftOver = WithWindowsError(FormatText(IDS_TX_JOURNAL, {kJournalName}), GetLastError());
+            leftOver = AtLastError(IDS_TX_JOURNAL, {kJournalName}).Message();
             return false;
         }
     }
@@ -200,7 +200,7 @@ bool Finish(const std::string& path, Parsed& journal, std::string& leftOver)
         LARGE_INTEGER whole = {};
         whole.QuadPart = static_cast<LONGLONG>(journal.wholeLength);
         if (!file || !SetFilePointerEx(file.get(), whole, nullptr, FILE_BEGIN) || !SetEndOfFile(file.get())) {
-            leftOver = WithWindowsError(FormatText(IDS_TX_JOURNAL, {path}), GetLastError());
+            leftOver = AtLastError(IDS_TX_JOURNAL, {path}).Message();
             return false;
         }
         if (!journal.committed && !UndoEntries(journal.entries, journal.undone, file, leftOver))
@@ -242,7 +242,7 @@ bool RunJournal::Begin(std::string& message)
         error = GetLastError();
     }
     if (!file_) {
-        message = WithWindowsError(FormatText(IDS_TX_JOURNAL, {path}), error);
+        message = Failure{IDS_TX_JOURNAL, {path}, error}.Message();
         return false;
     }
     entries_.clear();
@@ -252,7 +252,7 @@ bool RunJournal::Begin(std::string& message)
         error = GetLastError();
         std::string ignored;
         RollBack(ignored);
-        message = WithWindowsError(FormatText(IDS_TX_JOURNAL, {path}), error);
+        message = Failure{IDS_TX_JOURNAL, {path}, error}.Message();
         return false;
     }
     return true;

@@ -39,7 +39,7 @@ void WriteLink(RunJournal& journal, const std::string& linkFile, const std::stri
                const std::string& arguments, const std::string& workingFolder, int showCommand)
 {
     if (FileExists(linkFile) && !journal.Remove(linkFile))
-        throw std::runtime_error(WithWindowsError(FormatText(IDS_FILE_NOT_WRITABLE, {linkFile}), GetLastError()));
+        throw std::runtime_error(AtLastError(IDS_FILE_NOT_WRITABLE, {linkFile}).Message());
     const bool made = journal.Create(linkFile, [&](const std::string& path) {
         return CreateShellLink(path, target, arguments, workingFolder, showCommand, target, 0);
     });
@@ -60,13 +60,13 @@ void RemoveShortcuts(const UpdateContext& context, const std::string& product)
     for (const std::string& folder : programs) {
         const std::string productFolder = folder + names::kCompanyFolder + "\\" + product;
         if (FolderExists(productFolder) && !journal.Remove(productFolder))
-            Log(WithWindowsError(FormatText(IDS_SHORTCUT_NOT_REMOVED, {productFolder}), GetLastError()));
+            Log(AtLastError(IDS_SHORTCUT_NOT_REMOVED, {productFolder}).Message());
     }
     // An empty company folder that cannot be removed stays; the new shortcuts are still made.
     for (const std::string& folder : programs) {
         const std::string company = folder + names::kCompanyFolder;
         if (FolderExists(company) && FolderHasNoEntries(company) && !journal.Remove(company))
-            Log(WithWindowsError(FormatText(IDS_SHORTCUT_FOLDER_KEPT, {company}), GetLastError()));
+            Log(AtLastError(IDS_SHORTCUT_FOLDER_KEPT, {company}).Message());
     }
 }
 
@@ -92,7 +92,7 @@ void CreateStartMenuShortcuts(const UpdateContext& context)
             programs.push_back(folder);
         else
             // Without the right to write to the all-users start menu, the user's own links suffice.
-            Log(WithWindowsError(FormatText(IDS_SHORTCUT_COMMON_SKIPPED, {company}), GetLastError()));
+            Log(AtLastError(IDS_SHORTCUT_COMMON_SKIPPED, {company}).Message());
     }
     const std::string program = programPath + names::kMainExe;
     const std::string uninstaller = programPath + names::kUninstaller;

@@ -330,8 +330,10 @@ private:
     {
         if (!file)
             return OpenProblem(name);
-        if (!ReadAll(file.get(), bytes))
-            return Problem(FormatText(IDS_FOLDER_UNREADABLE, {Shown(name), SystemErrorText(GetLastError())}), false);
+        if (!ReadAll(file.get(), bytes)) {
+            const DWORD error = GetLastError();
+            return Problem(FormatText(IDS_FOLDER_UNREADABLE, {Shown(name), SystemErrorText(error)}), false);
+        }
         held_.push_back(std::move(file));
         return true;
     }
@@ -370,7 +372,8 @@ private:
         std::string digest;
         unsigned long long size = 0;
         if (!Sha256OfFile(handle.get(), digest, size)) {
-            Problem(FormatText(IDS_FOLDER_UNREADABLE, {Shown(file.name), SystemErrorText(GetLastError())}), false);
+            const DWORD error = GetLastError();
+            Problem(FormatText(IDS_FOLDER_UNREADABLE, {Shown(file.name), SystemErrorText(error)}), false);
             return;
         }
         if (digest != file.sha256 || size != file.size) {

@@ -21,7 +21,7 @@ std::string LoadText(unsigned int id)
     return text;
 }
 
-std::string FormatText(unsigned int id, std::initializer_list<std::string> args)
+std::string FormatText(unsigned int id, const std::vector<std::string>& args)
 {
     std::string text = LoadText(id);
     size_t from = 0;

@@ -1,7 +1,7 @@
 // German user texts from the string table, as code page 1252 bytes.
 #pragma once
 
-#include <initializer_list>
+#include <vector>
 #include <string>
 
 // The text without blanks and control characters on either side.
@@ -11,7 +11,7 @@ std::string Trim(const std::string& text);
 std::string LoadText(unsigned int id);
 
 // The string resource with each "%s" replaced by the next argument, in order.
-std::string FormatText(unsigned int id, std::initializer_list<std::string> args);
+std::string FormatText(unsigned int id, const std::vector<std::string>& args);
 
 // Windows' own description of a system error code, without the closing line break; empty when
 // Windows has none.
