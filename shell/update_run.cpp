@@ -63,9 +63,9 @@ struct ProgressLine {
 // Thrown to leave the run once a stop has been logged and its box is in the result.
 struct RunStopped {};
 
-// Where a stop's message goes: the status list and the box, or the box alone (where the status
-// list has the message's lines already).
-enum class StopShown { LogAndBox, Box };
+// Where a stop's message goes: the status list and the box, the box alone (where the status list
+// has the message's lines already), or the status list alone (an exception in a farm's step).
+enum class StopShown { LogAndBox, Box, Log };
 
 class UpdateRun {
 public:
@@ -341,27 +341,30 @@ private:
         farmRow_ = 0;
     }
 
-    // Ends the run: the message, with the end of the undo behind it, goes where `shown` says; the
-    // box waits in the result for the run's end.
+    // Ends the run: the message goes where `shown` says, with the end of the undo behind it (in a
+    // line of its own when there is no box); the box waits in the result for the run's end.
     [[noreturn]] void Stop(const std::string& text, StopShown shown = StopShown::LogAndBox)
     {
-        const std::string message = WithRollBack(text.empty() ? LoadText(IDS_RUN_UNKNOWN_ERROR) : text);
-        if (shown != StopShown::Box)
-            Log(message);
-        stop_ = {failure_, farmRow_, message, {}};
+        std::string box;
+        if (shown == StopShown::Log) {
+            Log(text);
+            if (const std::string undone = RollBack(); !undone.empty())
+                Log(undone);
+        } else {
+            box = WithRollBack(text.empty() ? LoadText(IDS_RUN_UNKNOWN_ERROR) : text);
+            if (shown == StopShown::LogAndBox)
+                Log(box);
+        }
+        stop_ = {failure_, farmRow_, box, {}};
         throw RunStopped{};
     }
 
-    // An exception from a farm's step: the step and the farm, the error, and the undo's end.
+    // An exception from a farm's step: the step and the farm, then the error.
     [[noreturn]] void StopAtException(const FarmPhase& phase, const std::string& farm, const std::string& error)
     {
         Log(FormatText(IDS_RUN_EXCEPTION, {phase.operation, farm}));
-        Log(FormatText(phase.blankAfterColon ? IDS_RUN_EXCEPTION_TEXT_BLANK : IDS_RUN_EXCEPTION_TEXT, {error}));
-        const std::string undone = RollBack();
-        if (!undone.empty())
-            Log(undone);
-        stop_ = {failure_, farmRow_, {}, {}};
-        throw RunStopped{};
+        Stop(FormatText(phase.blankAfterColon ? IDS_RUN_EXCEPTION_TEXT_BLANK : IDS_RUN_EXCEPTION_TEXT, {error}),
+             StopShown::Log);
     }
 
     UpdateContext& context_;
