@@ -75,297 +75,52 @@ public:
     {
     }
 
-    RunResult Run(RunMode mode)
-    {
-        ClearLines();
-        WriteLog(folderChecked_, folderCheckLevel_);
-        try {
-            RunChecks();
-            if (mode == RunMode::Check) {
-                Log(LoadText(IDS_CHECK_PASSED));
-                return {};
-            }
-            BeginChanges();
-            RunChanges();
-            CommitChanges();
-            const std::string success = LoadText(IDS_RUN_SUCCESS);
-            Log(success);
-            return {RunOutcome::Success, 0, success, movedLabels_};
-        } catch (const RunStopped&) {
-            return stop_;
-        } catch (const std::exception& error) {
-            message_ = ErrorText(error);
-        } catch (...) {
-            message_ = LoadText(IDS_RUN_UNKNOWN_ERROR);
-        }
-        try {
-            Stop(message_);
-        } catch (const RunStopped&) {
-        }
-        return stop_;
-    }
+    RunResult Run(RunMode mode);
 
 private:
     // The steps that change nothing: programs running from the installation, the temp folder,
     // the keys and the preflight.
-    void RunChecks()
-    {
-        failure_ = RunOutcome::ProgramRunning;
-        if (const std::string problem = FRunningProgramsProblem(context_); !problem.empty())
-            Stop(problem);
-        failure_ = RunOutcome::PreflightRefused;
-        if (const std::string problem = FFolderNameProblems(); !problem.empty())
-            Stop(problem);
-        failure_ = RunOutcome::TempUnusable;
-        if (const std::string problem = FTempFolderProblem(context_); !problem.empty())
-            Stop(problem);
-        failure_ = RunOutcome::KeyRefused;
-        if (context_.ReplacePlausi || context_.UpdateDataCsvs || context_.RestructureFolders)
-            RunFarmPhase(KeyPhase());
-        failure_ = RunOutcome::PreflightRefused;
-        Preflight();
-    }
+    void RunChecks();
 
     // From here on every change is recorded first, and a stop undoes them all.
-    void BeginChanges()
-    {
-        failure_ = RunOutcome::Failed;
-        context_.UpdatedFarmList.clear();
-        if (!journal_.Begin(message_))
-            Stop(message_);
-        context_.Journal = &journal_;
-    }
+    void BeginChanges();
+    void CommitChanges();
 
-    void CommitChanges()
-    {
-        StopWhenProgramsRun();
-        context_.Journal = nullptr;
-        // The installation is wholly new either way; what could not be cleared is finished at
-        // the next start.
-        journal_.Commit();
-    }
-
-    // Undoes the run's changes, last first, and the grid labels of moved farms; the sentence that
-    // ends the stop's message: nothing changed, or what is left where.
-    std::string RollBack()
-    {
-        if (!journal_.IsOpen())
-            return {};
-        context_.Journal = nullptr;
-        context_.UpdatedFarmList.clear();
-        for (auto label = labelsBefore_.rbegin(); label != labelsBefore_.rend(); ++label)
-            rows_.SetCell(0, label->first, label->second);
-        labelsBefore_.clear();
-        movedLabels_.clear();
-        std::string leftOver;
-        if (!journal_.RollBack(leftOver))
-            return FormatText(IDS_TX_NOT_UNDONE, {leftOver});
-        return LoadText(IDS_TX_NOTHING_CHANGED);
-    }
+    // Undoes the run's changes, last first, and the labels of moved farms in the run's rows; the
+    // sentence that ends the stop's message: nothing changed, or what is left where.
+    std::string RollBack();
 
     // The message with the end of the undo behind it.
-    std::string WithRollBack(const std::string& text)
-    {
-        const std::string undone = RollBack();
-        if (undone.empty())
-            return text;
-        return text + (text.empty() || text.back() == ' ' ? "" : " ") + undone;
-    }
+    std::string WithRollBack(const std::string& text);
 
     // A Kolvano started from the installation during the run would work on files that change
     // under it: the run stops and is undone, as before its start.
-    void StopWhenProgramsRun()
-    {
-        if (!journal_.IsOpen())
-            return;
-        if (const std::string problem = FRunningProgramsProblem(context_); !problem.empty()) {
-            failure_ = RunOutcome::ProgramRunning;
-            Stop(problem);
-        }
-    }
+    void StopWhenProgramsRun();
 
-    void RunChanges()
-    {
-        if (context_.ReplacePlausi)
-            RunFarmPhase(PlausiPhase());
-        if (context_.UpdateDataCsvs)
-            RunFarmPhase(DataPhase());
-        if (context_.RestructureFolders)
-            RunRestructuring();
-        StopWhenProgramsRun();
-        if (FileExists(context_.UpdatePath + names::kStructureCsv))
-            FUpdateStructureCSV(context_);
-        if (context_.DeleteAppData)
-            FDeleteAppData(context_);
-        if (context_.HasProgramFiles) {
-            StopWhenProgramsRun();
-            Log(LoadText(IDS_RUN_PROGRAM_FILES));
-            message_.clear();
-            if (!FUpdateProgramFiles(context_, message_))
-                Stop(message_);
-            Log(LoadText(IDS_RUN_SHORTCUTS));
-            RemoveShortcuts(context_, names::kOldProduct);
-            RemoveShortcuts(context_, names::kNewProduct);
-            CreateDesktopShortcut(context_);
-            CreateStartMenuShortcuts(context_);
-            if (!FRemoveOldMainProgram(context_, message_))
-                Stop(message_);
-        }
-        RunFarmPhase(DocumentsPhase());
-        message_.clear();
-        if (!FRecordAppliedUpdate(context_, message_))
-            Stop(message_);
-    }
+    // The steps that change the installation, in their order.
+    void RunChanges();
 
     // Stops before the first change with every problem that would stop the run half way.
-    void Preflight()
-    {
-        std::vector<FarmKey> farms;
-        for (const FarmRow& row : FarmRows(rows_))
-            farms.push_back({row.farm.Name(), row.key});
-        size_t held = 0;
-        const std::vector<std::string> problems = FPreflight(context_, farms, &held);
-        if (problems.empty())
-            return;
-        if (held == problems.size())
-            failure_ = RunOutcome::FileHeld;
-        message_ = LoadText(IDS_PREFLIGHT_HEADER);
-        Log(message_);
-        for (const std::string& problem : problems) {
-            Log(problem);
-            message_ += "\n\n" + problem;
-        }
-        Stop(message_, StopShown::Box);
-    }
+    void Preflight();
 
-    FarmPhase KeyPhase()
-    {
-        return {IDS_RUN_KEYS, IDS_RUN_KEY_BEGIN, IDS_RUN_KEY_END, "FIsRightKeyForFile", true,
-                [this](const FarmRow& row, std::string& message) {
-                    LogDebug(LoadText(IDS_RUN_KEY_CALL));
-                    return FIsRightKeyForFile(context_, row.farm.Name(), row.farm.DataFile(context_.ProgramPath),
-                                              row.key, message);
-                }};
-    }
-
-    FarmPhase PlausiPhase()
-    {
-        return {IDS_RUN_PLAUSI, IDS_RUN_PLAUSI_BEGIN, IDS_RUN_PLAUSI_END, "FReplacePlausiCSV", false,
-                [this](const FarmRow& row, std::string& message) {
-                    return FReplacePlausiCSV(context_, row.farm.Name(), row.key, message);
-                }};
-    }
-
-    FarmPhase DataPhase()
-    {
-        return {IDS_RUN_DATA, IDS_RUN_DATA_BEGIN, IDS_RUN_DATA_END, "FModifyDataCSV", false,
-                [this](const FarmRow& row, std::string& message) {
-                    // An old-layout farm's files are rewritten once, under their new name, when
-                    // the farm is restructured.
-                    if (row.farm.IsOldLayout(context_.ProgramPath))
-                        return true;
-                    return FModifyDataCSV(context_, row.farm.Name(), row.key, message);
-                }};
-    }
-
-    FarmPhase DocumentsPhase()
-    {
-        return {IDS_RUN_DOCUMENTS, IDS_RUN_DOCUMENTS_BEGIN, IDS_RUN_DOCUMENTS_END, "FModifyDocuments", false,
-                [this](const FarmRow& row, std::string& message) {
-                    return FModifyDocuments(context_, row.farm.Name(), message);
-                }};
-    }
-
-    void RunFarmPhase(const FarmPhase& phase)
-    {
-        StopWhenProgramsRun();
-        RemoveOwnTempFiles(context_.TempPath);
-        Log(LoadText(phase.opening));
-        const std::vector<FarmRow> rows = FarmRows(rows_);
-        const ProgressLine progress;
-        for (size_t done = 0; done < rows.size(); ++done) {
-            const FarmRow& row = rows[done];
-            farmRow_ = row.gridRow;
-            ShowProgress(
-                FormatText(IDS_RUN_PROGRESS, {row.farm.Name(), std::to_string(done), std::to_string(rows.size())}));
-            LogDebug(FormatText(phase.begin, {row.farm.Name()}));
-            bool ok = false;
-            message_.clear();
-            try {
-                ok = phase.call(row, message_);
-            } catch (const std::exception& error) {
-                StopAtException(phase, row.farm.Name(), ErrorText(error));
-            } catch (...) {
-                StopAtException(phase, row.farm.Name(), LoadText(IDS_RUN_UNKNOWN_ERROR));
-            }
-            if (!ok)
-                Stop(message_);
-            LogDebug(FormatText(phase.end, {row.farm.Name()}));
-        }
-        farmRow_ = 0;
-    }
+    // The phases that take the farms one by one, and how one is run.
+    FarmPhase KeyPhase();
+    FarmPhase PlausiPhase();
+    FarmPhase DataPhase();
+    FarmPhase DocumentsPhase();
+    void RunFarmPhase(const FarmPhase& phase);
 
     // Every row whose label is not blank; an old-layout row hands over its farm folder name,
     // other rows their whole label. A moved farm's row then names its new folder, so the later
     // phases of this run find it.
-    void RunRestructuring()
-    {
-        StopWhenProgramsRun();
-        RemoveOwnTempFiles(context_.TempPath);
-        const int count = rows_.RowCount();
-        for (int row = 1; row < count; ++row) {
-            const std::string label = rows_.Cell(0, row);
-            if (Trim(label).empty())
-                continue;
-            farmRow_ = row;
-            Log(FormatText(IDS_RUN_FOLDERS, {label}));
-            const Farm farm = Farm::FromLabel(label);
-            const bool oldLayout = farm.IsOldLayout(context_.ProgramPath);
-            std::string movedTo;
-            bool ok = false;
-            message_.clear();
-            try {
-                ok = FModifyFolderStructure(context_, oldLayout ? farm.Name() : label, rows_.Cell(1, row), message_,
-                                            movedTo);
-            } catch (const std::exception& error) {
-                Stop(ErrorText(error), StopShown::Box);
-            }
-            if (!ok)
-                Stop(message_, StopShown::Box);
-            if (!movedTo.empty()) {
-                labelsBefore_.emplace_back(row, label);
-                movedLabels_.emplace_back(row, BuildFarmLabel(Farm(movedTo)));
-                rows_.SetCell(0, row, movedLabels_.back().second);
-            }
-        }
-        farmRow_ = 0;
-    }
+    void RunRestructuring();
 
     // Ends the run: the message goes where `shown` says, with the end of the undo behind it (in a
     // line of its own when there is no box); the box waits in the result for the run's end.
-    [[noreturn]] void Stop(const std::string& text, StopShown shown = StopShown::LogAndBox)
-    {
-        std::string box;
-        if (shown == StopShown::Log) {
-            Log(text);
-            if (const std::string undone = RollBack(); !undone.empty())
-                Log(undone);
-        } else {
-            box = WithRollBack(text.empty() ? LoadText(IDS_RUN_UNKNOWN_ERROR) : text);
-            if (shown == StopShown::LogAndBox)
-                Log(box);
-        }
-        stop_ = {failure_, farmRow_, box, {}};
-        throw RunStopped{};
-    }
+    [[noreturn]] void Stop(const std::string& text, StopShown shown = StopShown::LogAndBox);
 
     // An exception from a farm's step: the step and the farm, then the error.
-    [[noreturn]] void StopAtException(const FarmPhase& phase, const std::string& farm, const std::string& error)
-    {
-        Log(FormatText(IDS_RUN_EXCEPTION, {phase.operation, farm}));
-        Stop(FormatText(phase.blankAfterColon ? IDS_RUN_EXCEPTION_TEXT_BLANK : IDS_RUN_EXCEPTION_TEXT, {error}),
-             StopShown::Log);
-    }
+    [[noreturn]] void StopAtException(const FarmPhase& phase, const std::string& farm, const std::string& error);
 
     UpdateContext& context_;
     // The run's copy of the farm rows; a moved farm's row names its new folder.
@@ -388,6 +143,282 @@ private:
     // The grid row of the farm at work; 0 between the farm phases.
     int farmRow_ = 0;
 };
+
+RunResult UpdateRun::Run(RunMode mode)
+{
+    ClearLines();
+    WriteLog(folderChecked_, folderCheckLevel_);
+    try {
+        RunChecks();
+        if (mode == RunMode::Check) {
+            Log(LoadText(IDS_CHECK_PASSED));
+            return {};
+        }
+        BeginChanges();
+        RunChanges();
+        CommitChanges();
+        const std::string success = LoadText(IDS_RUN_SUCCESS);
+        Log(success);
+        return {RunOutcome::Success, 0, success, movedLabels_};
+    } catch (const RunStopped&) {
+        return stop_;
+    } catch (const std::exception& error) {
+        message_ = ErrorText(error);
+    } catch (...) {
+        message_ = LoadText(IDS_RUN_UNKNOWN_ERROR);
+    }
+    try {
+        Stop(message_);
+    } catch (const RunStopped&) {
+    }
+    return stop_;
+}
+
+void UpdateRun::RunChecks()
+{
+    failure_ = RunOutcome::ProgramRunning;
+    if (const std::string problem = FRunningProgramsProblem(context_); !problem.empty())
+        Stop(problem);
+    failure_ = RunOutcome::PreflightRefused;
+    if (const std::string problem = FFolderNameProblems(); !problem.empty())
+        Stop(problem);
+    failure_ = RunOutcome::TempUnusable;
+    if (const std::string problem = FTempFolderProblem(context_); !problem.empty())
+        Stop(problem);
+    failure_ = RunOutcome::KeyRefused;
+    if (context_.ReplacePlausi || context_.UpdateDataCsvs || context_.RestructureFolders)
+        RunFarmPhase(KeyPhase());
+    failure_ = RunOutcome::PreflightRefused;
+    Preflight();
+}
+
+void UpdateRun::BeginChanges()
+{
+    failure_ = RunOutcome::Failed;
+    context_.UpdatedFarmList.clear();
+    if (!journal_.Begin(message_))
+        Stop(message_);
+    context_.Journal = &journal_;
+}
+
+void UpdateRun::CommitChanges()
+{
+    StopWhenProgramsRun();
+    context_.Journal = nullptr;
+    // The installation is wholly new either way; what could not be cleared is finished at
+    // the next start.
+    journal_.Commit();
+}
+
+std::string UpdateRun::RollBack()
+{
+    if (!journal_.IsOpen())
+        return {};
+    context_.Journal = nullptr;
+    context_.UpdatedFarmList.clear();
+    for (auto label = labelsBefore_.rbegin(); label != labelsBefore_.rend(); ++label)
+        rows_.SetCell(0, label->first, label->second);
+    labelsBefore_.clear();
+    movedLabels_.clear();
+    std::string leftOver;
+    if (!journal_.RollBack(leftOver))
+        return FormatText(IDS_TX_NOT_UNDONE, {leftOver});
+    return LoadText(IDS_TX_NOTHING_CHANGED);
+}
+
+std::string UpdateRun::WithRollBack(const std::string& text)
+{
+    const std::string undone = RollBack();
+    if (undone.empty())
+        return text;
+    return text + (text.empty() || text.back() == ' ' ? "" : " ") + undone;
+}
+
+void UpdateRun::StopWhenProgramsRun()
+{
+    if (!journal_.IsOpen())
+        return;
+    if (const std::string problem = FRunningProgramsProblem(context_); !problem.empty()) {
+        failure_ = RunOutcome::ProgramRunning;
+        Stop(problem);
+    }
+}
+
+void UpdateRun::RunChanges()
+{
+    if (context_.ReplacePlausi)
+        RunFarmPhase(PlausiPhase());
+    if (context_.UpdateDataCsvs)
+        RunFarmPhase(DataPhase());
+    if (context_.RestructureFolders)
+        RunRestructuring();
+    StopWhenProgramsRun();
+    if (FileExists(context_.UpdatePath + names::kStructureCsv))
+        FUpdateStructureCSV(context_);
+    if (context_.DeleteAppData)
+        FDeleteAppData(context_);
+    if (context_.HasProgramFiles) {
+        StopWhenProgramsRun();
+        Log(LoadText(IDS_RUN_PROGRAM_FILES));
+        message_.clear();
+        if (!FUpdateProgramFiles(context_, message_))
+            Stop(message_);
+        Log(LoadText(IDS_RUN_SHORTCUTS));
+        RemoveShortcuts(context_, names::kOldProduct);
+        RemoveShortcuts(context_, names::kNewProduct);
+        CreateDesktopShortcut(context_);
+        CreateStartMenuShortcuts(context_);
+        if (!FRemoveOldMainProgram(context_, message_))
+            Stop(message_);
+    }
+    RunFarmPhase(DocumentsPhase());
+    message_.clear();
+    if (!FRecordAppliedUpdate(context_, message_))
+        Stop(message_);
+}
+
+void UpdateRun::Preflight()
+{
+    std::vector<FarmKey> farms;
+    for (const FarmRow& row : FarmRows(rows_))
+        farms.push_back({row.farm.Name(), row.key});
+    size_t held = 0;
+    const std::vector<std::string> problems = FPreflight(context_, farms, &held);
+    if (problems.empty())
+        return;
+    if (held == problems.size())
+        failure_ = RunOutcome::FileHeld;
+    message_ = LoadText(IDS_PREFLIGHT_HEADER);
+    Log(message_);
+    for (const std::string& problem : problems) {
+        Log(problem);
+        message_ += "\n\n" + problem;
+    }
+    Stop(message_, StopShown::Box);
+}
+
+FarmPhase UpdateRun::KeyPhase()
+{
+    return {IDS_RUN_KEYS, IDS_RUN_KEY_BEGIN, IDS_RUN_KEY_END, "FIsRightKeyForFile", true,
+            [this](const FarmRow& row, std::string& message) {
+                LogDebug(LoadText(IDS_RUN_KEY_CALL));
+                return FIsRightKeyForFile(context_, row.farm.Name(), row.farm.DataFile(context_.ProgramPath),
+                                          row.key, message);
+            }};
+}
+
+FarmPhase UpdateRun::PlausiPhase()
+{
+    return {IDS_RUN_PLAUSI, IDS_RUN_PLAUSI_BEGIN, IDS_RUN_PLAUSI_END, "FReplacePlausiCSV", false,
+            [this](const FarmRow& row, std::string& message) {
+                return FReplacePlausiCSV(context_, row.farm.Name(), row.key, message);
+            }};
+}
+
+FarmPhase UpdateRun::DataPhase()
+{
+    return {IDS_RUN_DATA, IDS_RUN_DATA_BEGIN, IDS_RUN_DATA_END, "FModifyDataCSV", false,
+            [this](const FarmRow& row, std::string& message) {
+                // An old-layout farm's files are rewritten once, under their new name, when
+                // the farm is restructured.
+                if (row.farm.IsOldLayout(context_.ProgramPath))
+                    return true;
+                return FModifyDataCSV(context_, row.farm.Name(), row.key, message);
+            }};
+}
+
+FarmPhase UpdateRun::DocumentsPhase()
+{
+    return {IDS_RUN_DOCUMENTS, IDS_RUN_DOCUMENTS_BEGIN, IDS_RUN_DOCUMENTS_END, "FModifyDocuments", false,
+            [this](const FarmRow& row, std::string& message) {
+                return FModifyDocuments(context_, row.farm.Name(), message);
+            }};
+}
+
+void UpdateRun::RunFarmPhase(const FarmPhase& phase)
+{
+    StopWhenProgramsRun();
+    RemoveOwnTempFiles(context_.TempPath);
+    Log(LoadText(phase.opening));
+    const std::vector<FarmRow> rows = FarmRows(rows_);
+    const ProgressLine progress;
+    for (size_t done = 0; done < rows.size(); ++done) {
+        const FarmRow& row = rows[done];
+        farmRow_ = row.gridRow;
+        ShowProgress(
+            FormatText(IDS_RUN_PROGRESS, {row.farm.Name(), std::to_string(done), std::to_string(rows.size())}));
+        LogDebug(FormatText(phase.begin, {row.farm.Name()}));
+        bool ok = false;
+        message_.clear();
+        try {
+            ok = phase.call(row, message_);
+        } catch (const std::exception& error) {
+            StopAtException(phase, row.farm.Name(), ErrorText(error));
+        } catch (...) {
+            StopAtException(phase, row.farm.Name(), LoadText(IDS_RUN_UNKNOWN_ERROR));
+        }
+        if (!ok)
+            Stop(message_);
+        LogDebug(FormatText(phase.end, {row.farm.Name()}));
+    }
+    farmRow_ = 0;
+}
+
+void UpdateRun::RunRestructuring()
+{
+    StopWhenProgramsRun();
+    RemoveOwnTempFiles(context_.TempPath);
+    const int count = rows_.RowCount();
+    for (int row = 1; row < count; ++row) {
+        const std::string label = rows_.Cell(0, row);
+        if (Trim(label).empty())
+            continue;
+        farmRow_ = row;
+        Log(FormatText(IDS_RUN_FOLDERS, {label}));
+        const Farm farm = Farm::FromLabel(label);
+        const bool oldLayout = farm.IsOldLayout(context_.ProgramPath);
+        std::string movedTo;
+        bool ok = false;
+        message_.clear();
+        try {
+            ok = FModifyFolderStructure(context_, oldLayout ? farm.Name() : label, rows_.Cell(1, row), message_,
+                                        movedTo);
+        } catch (const std::exception& error) {
+            Stop(ErrorText(error), StopShown::Box);
+        }
+        if (!ok)
+            Stop(message_, StopShown::Box);
+        if (!movedTo.empty()) {
+            labelsBefore_.emplace_back(row, label);
+            movedLabels_.emplace_back(row, BuildFarmLabel(Farm(movedTo)));
+            rows_.SetCell(0, row, movedLabels_.back().second);
+        }
+    }
+    farmRow_ = 0;
+}
+
+void UpdateRun::Stop(const std::string& text, StopShown shown)
+{
+    std::string box;
+    if (shown == StopShown::Log) {
+        Log(text);
+        if (const std::string undone = RollBack(); !undone.empty())
+            Log(undone);
+    } else {
+        box = WithRollBack(text.empty() ? LoadText(IDS_RUN_UNKNOWN_ERROR) : text);
+        if (shown == StopShown::LogAndBox)
+            Log(box);
+    }
+    stop_ = {failure_, farmRow_, box, {}};
+    throw RunStopped{};
+}
+
+void UpdateRun::StopAtException(const FarmPhase& phase, const std::string& farm, const std::string& error)
+{
+    Log(FormatText(IDS_RUN_EXCEPTION, {phase.operation, farm}));
+    Stop(FormatText(phase.blankAfterColon ? IDS_RUN_EXCEPTION_TEXT_BLANK : IDS_RUN_EXCEPTION_TEXT, {error}),
+         StopShown::Log);
+}
 
 }  // namespace
 
