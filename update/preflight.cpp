@@ -186,6 +186,28 @@ void CheckSpace(const UpdateContext& context, const std::vector<FarmKey>& farms,
     needs.Check(problems);
 }
 
+// A farm's old layout, its data folder and its data files; the files are added to dataFiles.
+void CheckFarm(const UpdateContext& context, const FarmKey& row, std::vector<std::string>& problems,
+               size_t& heldFiles, std::vector<std::string>& dataFiles)
+{
+    const Farm farm(row.farm);
+    std::string message;
+    if (context.RestructureFolders && farm.IsOldLayout(context.ProgramPath) &&
+        !FCheckOldLayoutFarm(context, farm.Name(), row.key, message))
+        problems.push_back(message);
+    if (FolderExists(farm.CsvFolder(context.ProgramPath)))
+        CheckWritable(farm.CsvFolder(context.ProgramPath), problems);
+    try {
+        for (const std::string& file : FFarmDataFiles(context, farm.Name())) {
+            if (context.UpdateDataCsvs && FileExists(file))
+                CheckRenamable(file, problems, heldFiles, IDS_PREFLIGHT_DATA_HELD);
+            dataFiles.push_back(file);
+        }
+    } catch (const std::exception& error) {
+        problems.push_back(ErrorText(error));
+    }
+}
+
 }  // namespace
 
 std::string FRunningProgramsProblem(const UpdateContext& context)
@@ -237,24 +259,8 @@ std::vector<std::string> FPreflight(const UpdateContext& context, const std::vec
         CheckWritable(context.ProgramPath, problems);
     std::vector<std::string> dataFiles;
     if (context.ReplacePlausi || context.UpdateDataCsvs || context.RestructureFolders) {
-        for (const FarmKey& row : farms) {
-            const Farm farm(row.farm);
-            std::string message;
-            if (context.RestructureFolders && farm.IsOldLayout(context.ProgramPath) &&
-                !FCheckOldLayoutFarm(context, farm.Name(), row.key, message))
-                problems.push_back(message);
-            if (FolderExists(farm.CsvFolder(context.ProgramPath)))
-                CheckWritable(farm.CsvFolder(context.ProgramPath), problems);
-            try {
-                for (const std::string& file : FFarmDataFiles(context, farm.Name())) {
-                    if (context.UpdateDataCsvs && FileExists(file))
-                        CheckRenamable(file, problems, heldFiles, IDS_PREFLIGHT_DATA_HELD);
-                    dataFiles.push_back(file);
-                }
-            } catch (const std::exception& error) {
-                problems.push_back(ErrorText(error));
-            }
-        }
+        for (const FarmKey& row : farms)
+            CheckFarm(context, row, problems, heldFiles, dataFiles);
     }
     try {
         CheckSpace(context, farms, dataFiles, problems);
