@@ -13,9 +13,10 @@ peak=${4:-200}
 
 bash "$root/scripts/install-deps.sh"
 source "$root/scripts/build-env.sh"
-configure_and_build "$build" Release "$(nproc)" mingw-w64.cmake -- data_bench pbfdec
-
 source "$root/scripts/wine-env.sh"
+wine_toolchain "$build"
+configure_and_build "$build" Release "$(nproc)" "$TOOLCHAIN" -- data_bench pbfdec
+
 wine_env "$build"
 trap wine_stop EXIT
 wine_start

@@ -35,9 +35,10 @@ fi
 
 bash "$root/scripts/install-deps.sh"
 source "$root/scripts/build-env.sh"
-configure_and_build "$build" Debug "$(nproc)" mingw-w64.cmake -- Kolvano-UpdateTool make_demo run_demo
-
 source "$root/scripts/wine-env.sh"
+wine_toolchain "$build"
+configure_and_build "$build" Debug "$(nproc)" "$TOOLCHAIN" -- Kolvano-UpdateTool make_demo run_demo
+
 demo="$build/demo"
 out="$demo/output"
 mkdir -p "$demo"

@@ -11,9 +11,10 @@ build=${BUILD_DIR:-$root/build}
 
 bash "$root/scripts/install-deps.sh"
 source "$root/scripts/build-env.sh"
-configure_and_build "$build" Debug "$(nproc)" mingw-w64.cmake -- Kolvano-UpdateTool fleet
-
 source "$root/scripts/wine-env.sh"
+wine_toolchain "$build"
+configure_and_build "$build" Debug "$(nproc)" "$TOOLCHAIN" -- Kolvano-UpdateTool fleet
+
 work="$build/fleet"
 mkdir -p "$work"
 # Quiet runs show nothing; the PC with a second instance opens the tool's window first.

@@ -11,16 +11,11 @@ source "$root/scripts/wine-env.sh"
 # The product is 32-bit, and its tests run on the 32-bit build. Where the machine runs 64-bit
 # user code only, Wine cannot start a 32-bit program: the tests then run on the 64-bit build of
 # the same code, and the 32-bit build is compiled (warnings as errors) but not run.
-toolchain=mingw-w64.cmake
+wine_toolchain "$build"
 other_toolchain=mingw-w64-x86_64.cmake
-if ! runs_32bit; then
-    echo "This machine cannot run 32-bit programs: the tests run on the 64-bit build; the 32-bit build is compiled only."
-    toolchain=mingw-w64-x86_64.cmake
-    other_toolchain=mingw-w64.cmake
-    wine_64bit_only "$build"
-fi
+[ "$TOOLCHAIN" = mingw-w64.cmake ] || other_toolchain=mingw-w64.cmake
 source "$root/scripts/build-env.sh"
-configure_and_build "$build" Debug "$(nproc)" "$toolchain"
+configure_and_build "$build" Debug "$(nproc)" "$TOOLCHAIN"
 
 # A compile of the other bitness keeps the code free of pointer-size assumptions. Then the
 # Release configuration of what the README's commands build, and the package signed with a

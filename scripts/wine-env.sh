@@ -32,6 +32,18 @@ wine_64bit_only() {
     export PATH="$bin:$PATH"
 }
 
+# Sets TOOLCHAIN to the build that runs under Wine here: the product's 32-bit build, or, where
+# the machine runs 64-bit user code only, the 64-bit build of the same code, with "wine" starting
+# Wine's 64-bit loader (its wrapper below the folder).
+wine_toolchain() {
+    TOOLCHAIN=mingw-w64.cmake
+    if ! runs_32bit; then
+        echo "This machine cannot run 32-bit programs: the 64-bit build of the same code runs instead." >&2
+        TOOLCHAIN=mingw-w64-x86_64.cmake
+        wine_64bit_only "$1"
+    fi
+}
+
 # Creates and configures the prefix once; later calls reuse it.
 wine_prefix() {
     # A prefix made before Wine's 32-bit half was installed cannot start 32-bit programs.
@@ -42,7 +54,8 @@ wine_prefix() {
         return
     fi
     rm -rf "$WINEPREFIX"
-    wineboot --init >/dev/null 2>&1 </dev/null
+    # Through "wine": the wineboot command starts Debian's wrapper, which takes the 32-bit loader.
+    wine wineboot --init >/dev/null 2>&1 </dev/null
     wineserver -w
     wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 </dev/null
     wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1 </dev/null
