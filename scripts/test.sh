@@ -15,7 +15,8 @@ wine_toolchain "$build"
 other_toolchain=mingw-w64-x86_64.cmake
 [ "$TOOLCHAIN" = mingw-w64.cmake ] || other_toolchain=mingw-w64.cmake
 source "$root/scripts/build-env.sh"
-configure_and_build "$build" Debug "$(nproc)" "$TOOLCHAIN"
+# Without debug information, which no test reads: the build takes a sixth less time.
+configure_and_build "$build" Debug "$(nproc)" "$TOOLCHAIN" -DCMAKE_CXX_FLAGS_DEBUG=-O0 -DCMAKE_C_FLAGS_DEBUG=-O0
 
 # A compile of the other bitness keeps the code free of pointer-size assumptions. Then the
 # Release configuration of what the README's commands build, and the package signed with a
@@ -28,12 +29,13 @@ configure_and_build "$build" Debug "$(nproc)" "$TOOLCHAIN"
 ) >"$build-x64.log" 2>&1 &
 x64_build=$!
 
-wine_session "$build" side
+wine_session "$build" fleet kill
 
-# Two at a time: the tests that share the product's registry keys take turns (a resource lock),
-# and the roll-out rehearsal runs in a prefix of its own beside them.
+# Three at a time, since the tests mostly wait for Wine: the tests that share the product's
+# registry keys take turns (a resource lock), and the roll-out rehearsal and the kill test run in
+# prefixes of their own beside them.
 status=0
-ctest --test-dir "$build" --output-on-failure -j2 || status=$?
+ctest --test-dir "$build" --output-on-failure -j3 || status=$?
 if ! wait "$x64_build"; then
     cat "$build-x64.log"
     echo "The compile of the other bitness or the release check failed."

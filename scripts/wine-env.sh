@@ -101,22 +101,30 @@ xvfb_stop() {
 }
 
 # The prefix below the folder, an Xvfb display and the wineserver, all stopped when the calling
-# script exits. With "side", a second prefix beside it too ("wineprefix-side", with a registry of
-# its own) for the tests that run alongside the others.
+# script exits. Each further NAME makes a prefix beside it ("wineprefix-NAME", with a registry
+# and a home of its own) for tests that run alongside the others.
+#   wine_session FOLDER [NAME ...]
 wine_session() {
-    wine_env "$1"
-    local side=""
-    [ "${2:-}" = side ] && side="$1/wineprefix-side"
+    local folder=$1
+    shift
+    wine_env "$folder"
+    local name stops="wine_stop;"
+    for name in "$@"; do
+        stops+=" WINEPREFIX='$folder/wineprefix-$name' wine_stop;"
+    done
     # shellcheck disable=SC2064
-    trap "wine_stop; ${side:+WINEPREFIX='$side' wine_stop;} xvfb_stop" EXIT
+    trap "$stops xvfb_stop" EXIT
     xvfb_start
-    local started=""
-    if [ -n "$side" ]; then
+    local started=()
+    for name in "$@"; do
         # A home of its own: the prefix's Desktop is a link to it.
-        mkdir -p "$1/winehome-side"
-        HOME="$1/winehome-side" WINEPREFIX=$side wine_start &
-        started=$!
-    fi
+        mkdir -p "$folder/winehome-$name"
+        HOME="$folder/winehome-$name" WINEPREFIX="$folder/wineprefix-$name" wine_start &
+        started+=($!)
+    done
     wine_start
-    [ -z "$started" ] || wait "$started"
+    local pid
+    for pid in "${started[@]}"; do
+        wait "$pid"
+    done
 }
