@@ -12,28 +12,26 @@ source "$root/scripts/wine-env.sh"
 # user code only, Wine cannot start a 32-bit program: the tests then run on the 64-bit build of
 # the same code, and the 32-bit build is compiled (warnings as errors) but not run.
 wine_toolchain "$build"
-other_toolchain=mingw-w64-x86_64.cmake
-[ "$TOOLCHAIN" = mingw-w64.cmake ] || other_toolchain=mingw-w64.cmake
 source "$root/scripts/build-env.sh"
 # Without debug information, which no test reads: the build takes a sixth less time.
 configure_and_build "$build" Debug "$(nproc)" "$TOOLCHAIN" -DCMAKE_CXX_FLAGS_DEBUG=-O0 -DCMAKE_C_FLAGS_DEBUG=-O0
 
-# A compile of the other bitness keeps the code free of pointer-size assumptions. Then the
-# Release configuration of what the README's commands build, and the package signed with a
-# throwaway certificate. Both run beside the tests, at low priority, since those mostly wait
-# for Wine.
+# Beside the tests, at low priority: the Release configuration of what the README's commands
+# build, 32-bit, and the package signed with a throwaway certificate; where the tests run the
+# 32-bit build, a 64-bit compile too, which keeps the code free of pointer-size assumptions.
 (
     renice -n 19 -p "$BASHPID" >/dev/null
-    configure_and_build "$build-x64" Debug 1 "$other_toolchain" -DBUILD_TESTING=OFF -- Kolvano-UpdateTool pbfdec
+    if [ "$TOOLCHAIN" = mingw-w64.cmake ]; then
+        configure_and_build "$build-x64" Debug 1 mingw-w64-x86_64.cmake -DBUILD_TESTING=OFF -- Kolvano-UpdateTool pbfdec
+    fi
     bash "$root/scripts/check-release.sh" "$build-release-check"
 ) >"$build-x64.log" 2>&1 &
 x64_build=$!
 
 wine_session "$build" fleet kill
 
-# Three at a time, since the tests mostly wait for Wine: the tests that share the product's
-# registry keys take turns (a resource lock), and the roll-out rehearsal and the kill test run in
-# prefixes of their own beside them.
+# Three at a time: the tests that share the product's registry keys take turns (a resource
+# lock), and the roll-out rehearsal and the kill test run in prefixes of their own beside them.
 status=0
 ctest --test-dir "$build" --output-on-failure -j3 || status=$?
 if ! wait "$x64_build"; then

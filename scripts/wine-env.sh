@@ -79,12 +79,13 @@ wine_stop() {
     [ -n "${WINEPREFIX:-}" ] && wineserver -k >/dev/null 2>&1 || true
 }
 
-XVFB_PID=
+# Each call starts one more display and sets DISPLAY to it; xvfb_stop stops them all.
+XVFB_PIDS=()
 xvfb_start() {
     local fdfile
     fdfile=$(mktemp)
     Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$fdfile" >/dev/null 2>&1 &
-    XVFB_PID=$!
+    XVFB_PIDS+=($!)
     for _ in $(seq 100); do
         [ -s "$fdfile" ] && break
         sleep 0.1
@@ -94,15 +95,18 @@ xvfb_start() {
 }
 
 xvfb_stop() {
-    if [ -n "$XVFB_PID" ]; then
-        kill "$XVFB_PID" 2>/dev/null || true
-        wait "$XVFB_PID" 2>/dev/null || true
-    fi
+    local pid
+    for pid in "${XVFB_PIDS[@]}"; do
+        kill "$pid" 2>/dev/null || true
+        wait "$pid" 2>/dev/null || true
+    done
+    XVFB_PIDS=()
 }
 
 # The prefix below the folder, an Xvfb display and the wineserver, all stopped when the calling
-# script exits. Each further NAME makes a prefix beside it ("wineprefix-NAME", with a registry
-# and a home of its own) for tests that run alongside the others.
+# script exits. Each further NAME makes a prefix beside it ("wineprefix-NAME", with a registry,
+# a home and a display of its own, the display named in its file .kv-display) for tests that run
+# alongside the others: their windows neither take the focus from nor cover each other's.
 #   wine_session FOLDER [NAME ...]
 wine_session() {
     local folder=$1
@@ -115,16 +119,23 @@ wine_session() {
     # shellcheck disable=SC2064
     trap "$stops xvfb_stop" EXIT
     xvfb_start
-    local started=()
+    local display=$DISPLAY started=()
     for name in "$@"; do
+        xvfb_start
         # A home of its own: the prefix's Desktop is a link to it.
         mkdir -p "$folder/winehome-$name"
-        HOME="$folder/winehome-$name" WINEPREFIX="$folder/wineprefix-$name" wine_start &
+        (
+            export HOME="$folder/winehome-$name" WINEPREFIX="$folder/wineprefix-$name"
+            wine_start
+            echo "$DISPLAY" >"$WINEPREFIX/.kv-display"
+        ) &
         started+=($!)
     done
+    export DISPLAY=$display
     wine_start
     local pid
     for pid in "${started[@]}"; do
         wait "$pid"
     done
 }
+

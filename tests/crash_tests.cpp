@@ -166,8 +166,10 @@ TEST_F(KillTest, KilledAnywhereTheNextStartLeavesTheOldOrTheNewInstallation)
         ASSERT_TRUE(tool.WaitVisible());
         tool.Click(IDC_BTN_START);
         ASSERT_TRUE(WaitUntil(60000, [&] { return FileExists(Journal()); }));
-        while (FileExists(Journal()))
+        while (FileExists(Journal())) {
             lines = std::max(lines, JournalLines(Journal()));
+            Sleep(1);
+        }
         const auto box = tool.WaitForMessageBox();
         ASSERT_TRUE(box.has_value());
         EXPECT_EQ(box->text, "Die Dateien wurden erfolgreich aktualisiert.");
@@ -195,8 +197,8 @@ TEST_F(KillTest, KilledAnywhereTheNextStartLeavesTheOldOrTheNewInstallation)
             tool.Click(IDC_BTN_START);
             ASSERT_TRUE(WaitUntil(60000, [&] { return FileExists(Journal()); }));
             const ULONGLONG end = GetTickCount64() + 60000;
-            while ((reached = JournalLines(Journal())) < killAt && FileExists(Journal()) && GetTickCount64() < end) {
-            }
+            while ((reached = JournalLines(Journal())) < killAt && FileExists(Journal()) && GetTickCount64() < end)
+                Sleep(1);
             tool.Terminate();
         }
         ExpectLinksLeadToPrograms();
@@ -219,8 +221,8 @@ TEST_F(KillTest, KilledAnywhereTheNextStartLeavesTheOldOrTheNewInstallation)
             const size_t undoAt = JournalLines(Journal()) + 1 + kill % 4;
             const ULONGLONG end = GetTickCount64() + 60000;
             size_t undone = 0;
-            while ((undone = JournalLines(Journal())) < undoAt && FileExists(Journal()) && GetTickCount64() < end) {
-            }
+            while ((undone = JournalLines(Journal())) < undoAt && FileExists(Journal()) && GetTickCount64() < end)
+                Sleep(1);
             undoing.Terminate();
             std::printf("undo of kill %2zu killed at %3zu journal lines%s\n", kill, undone,
                         FileExists(Journal()) ? "" : " (it had finished)");
