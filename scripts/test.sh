@@ -28,7 +28,7 @@ configure_and_build "$build" Debug "$(nproc)" "$TOOLCHAIN" -DCMAKE_CXX_FLAGS_DEB
 ) >"$build-x64.log" 2>&1 &
 x64_build=$!
 
-wine_session "$build" fleet kill
+DESKTOP_HOLDER="$build/tests/desktop_holder.exe" wine_session "$build" fleet kill
 
 # Three at a time: the tests that share the product's registry keys take turns (a resource
 # lock), and the roll-out rehearsal and the kill test run in prefixes of their own beside them.

@@ -71,8 +71,13 @@ wine_start() {
     wine wineboot >/dev/null 2>&1 </dev/null
     # The first program that touches user32 starts the desktop process. Started from a test
     # under ctest it is killed with the test's process group and costs a second per test;
-    # started here, detached, it stays for the whole run.
-    wine rundll32.exe user32.dll,GetDesktopWindow >/dev/null 2>&1 </dev/null
+    # started here, detached, it stays while programs use it, and for the whole session where
+    # DESKTOP_HOLDER names a program that holds it (the tests' desktop_holder.exe).
+    if [ -n "${DESKTOP_HOLDER:-}" ]; then
+        wine "$DESKTOP_HOLDER" >/dev/null 2>&1 </dev/null &
+    else
+        wine rundll32.exe user32.dll,GetDesktopWindow >/dev/null 2>&1 </dev/null
+    fi
 }
 
 wine_stop() {
