@@ -13,6 +13,10 @@ source "$root/scripts/wine-env.sh"
 # the same code, and the 32-bit build is compiled (warnings as errors) but not run.
 wine_toolchain "$build"
 source "$root/scripts/build-env.sh"
+# The Wine prefixes are made while the build runs.
+mkdir -p "$build"
+wine_prefixes "$build" fleet kill >/dev/null 2>&1 &
+prefixes=$!
 # Without debug information, which no test reads: the build takes a sixth less time.
 configure_and_build "$build" Debug "$(nproc)" "$TOOLCHAIN" -DCMAKE_CXX_FLAGS_DEBUG=-O0 -DCMAKE_C_FLAGS_DEBUG=-O0
 
@@ -28,6 +32,7 @@ configure_and_build "$build" Debug "$(nproc)" "$TOOLCHAIN" -DCMAKE_CXX_FLAGS_DEB
 ) >"$build-x64.log" 2>&1 &
 x64_build=$!
 
+wait "$prefixes"
 DESKTOP_HOLDER="$build/tests/desktop_holder.exe" wine_session "$build" fleet kill
 
 # Three at a time: the tests that share the product's registry keys take turns (a resource

@@ -64,6 +64,27 @@ wine_prefix() {
     echo "$marker" >"$WINEPREFIX/.kv-ready"
 }
 
+# Makes the prefix below FOLDER and the prefixes named beside it (as wine_session names them),
+# side by side, so that a script can make them while it builds.
+#   wine_prefixes FOLDER [NAME ...]
+wine_prefixes() {
+    local folder=$1 name
+    shift
+    (
+        wine_env "$folder"
+        wine_prefix
+    ) &
+    for name in "$@"; do
+        (
+            wine_env "$folder"
+            export HOME="$folder/winehome-$name" WINEPREFIX="$folder/wineprefix-$name"
+            mkdir -p "$HOME"
+            wine_prefix
+        ) &
+    done
+    wait
+}
+
 wine_start() {
     wine_prefix
     wineserver -p >/dev/null 2>&1 </dev/null &
