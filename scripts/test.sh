@@ -38,7 +38,7 @@ DESKTOP_HOLDER="$build/tests/desktop_holder.exe" wine_session "$build" fleet kil
 # Three at a time: the tests that share the product's registry keys take turns (a resource
 # lock), and the roll-out rehearsal and the kill test run in prefixes of their own beside them.
 status=0
-ctest --test-dir "$build" --output-on-failure -j3 || status=$?
+ctest --test-dir "$build" --output-on-failure -j3 --timeout 600 || status=$?
 if ! wait "$x64_build"; then
     cat "$build-x64.log"
     echo "The compile of the other bitness or the release check failed."

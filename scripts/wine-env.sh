@@ -95,7 +95,15 @@ wine_start() {
     # started here, detached, it stays while programs use it, and for the whole session where
     # DESKTOP_HOLDER names a program that holds it (the tests' desktop_holder.exe).
     if [ -n "${DESKTOP_HOLDER:-}" ]; then
-        wine "$DESKTOP_HOLDER" >/dev/null 2>&1 </dev/null &
+        # Until the desktop is up: a test that came first would start it and never end.
+        local ready="$WINEPREFIX/.kv-desktop-held"
+        rm -f "$ready"
+        wine "$DESKTOP_HOLDER" "Z:${ready//\//\\}" >/dev/null 2>&1 </dev/null &
+        for _ in $(seq 600); do
+            [ -e "$ready" ] && break
+            sleep 0.1
+        done
+        [ -e "$ready" ] || { echo "The desktop of $WINEPREFIX did not start." >&2; return 1; }
     else
         wine rundll32.exe user32.dll,GetDesktopWindow >/dev/null 2>&1 </dev/null
     fi
