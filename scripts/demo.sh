@@ -67,7 +67,7 @@ fi
 rm -rf "$out"
 mkdir -p "$out"
 # Output to a file: a pipe would stay open for as long as any Wine process holds it.
-wine "$build/bin/run_demo.exe" "$tool" "$(winepath -w "$out" 2>/dev/null)" </dev/null >"$out/run_demo.log" 2>&1
+wine "$build/bin/run_demo.exe" "$tool" "$(wine winepath -w "$out" 2>/dev/null </dev/null | tr -d '\r')" </dev/null >"$out/run_demo.log" 2>&1
 for shot in "$out"/*.bmp; do
     convert "$shot" "${shot%.bmp}.png" && rm -f "$shot"
 done
