@@ -64,6 +64,13 @@ wine_prefix() {
     echo "$marker" >"$WINEPREFIX/.kv-ready"
 }
 
+# The prefix NAME beside the one below FOLDER, with a home of its own: the prefix's Desktop is a
+# link to it.
+wine_side_env() {
+    export HOME="$1/winehome-$2" WINEPREFIX="$1/wineprefix-$2"
+    mkdir -p "$HOME"
+}
+
 # Makes the prefix below FOLDER and the prefixes named beside it (as wine_session names them),
 # side by side, so that a script can make them while it builds.
 #   wine_prefixes FOLDER [NAME ...]
@@ -77,8 +84,7 @@ wine_prefixes() {
     for name in "$@"; do
         (
             wine_env "$folder"
-            export HOME="$folder/winehome-$name" WINEPREFIX="$folder/wineprefix-$name"
-            mkdir -p "$HOME"
+            wine_side_env "$folder" "$name"
             wine_prefix
         ) &
     done
@@ -156,10 +162,8 @@ wine_session() {
     local display=$DISPLAY started=()
     for name in "$@"; do
         xvfb_start
-        # A home of its own: the prefix's Desktop is a link to it.
-        mkdir -p "$folder/winehome-$name"
         (
-            export HOME="$folder/winehome-$name" WINEPREFIX="$folder/wineprefix-$name"
+            wine_side_env "$folder" "$name"
             wine_start
             echo "$DISPLAY" >"$WINEPREFIX/.kv-display"
         ) &
@@ -172,4 +176,3 @@ wine_session() {
         wait "$pid"
     done
 }
-

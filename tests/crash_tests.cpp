@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -47,10 +48,14 @@ std::string JournalText(const std::string& path)
     return text;
 }
 
+size_t LineCount(std::string_view text)
+{
+    return static_cast<size_t>(std::count(text.begin(), text.end(), '\n'));
+}
+
 size_t JournalLines(const std::string& path)
 {
-    const std::string text = JournalText(path);
-    return static_cast<size_t>(std::count(text.begin(), text.end(), '\n'));
+    return LineCount(JournalText(path));
 }
 
 // Where to kill a run: before its first change, one line into each of its phases, each found in
@@ -65,9 +70,9 @@ std::vector<size_t> KillMoments(const std::string& journal)
         const size_t at = journal.find(phase);
         EXPECT_NE(at, std::string::npos) << phase << " is not in the journal of a whole run";
         if (at != std::string::npos)
-            moments.push_back(static_cast<size_t>(std::count(journal.begin(), journal.begin() + at, '\n')) + 2);
+            moments.push_back(LineCount(std::string_view(journal).substr(0, at)) + 2);
     }
-    moments.push_back(static_cast<size_t>(std::count(journal.begin(), journal.end(), '\n')));
+    moments.push_back(LineCount(journal));
     return moments;
 }
 
@@ -209,10 +214,10 @@ TEST_F(KillTest, KilledAnywhereTheNextStartLeavesTheOldOrTheNewInstallation)
     std::printf("a whole run writes %zu journal lines\n", lines);
     ASSERT_GT(lines, 20u);
 
-    const size_t kKills = moments.size();
+    const size_t kills = moments.size();
     int oldStates = 0;
     int newStates = 0;
-    for (size_t kill = 0; kill < kKills; ++kill) {
+    for (size_t kill = 0; kill < kills; ++kill) {
         Prepare();
         const std::string before = Snapshot(root, true);
         const size_t stores = UserStores();
@@ -251,7 +256,7 @@ TEST_F(KillTest, KilledAnywhereTheNextStartLeavesTheOldOrTheNewInstallation)
             size_t undone = 0;
             while ((undone = JournalLines(Journal())) < undoAt && FileExists(Journal()) && GetTickCount64() < end)
                 Sleep(1);
-            // An undo that finished first is let say so before the kill.
+            // An undo that has already finished may still write its log line before the kill.
             if (!FileExists(Journal()))
                 undoing.WaitVisible();
             undoing.Terminate();
@@ -281,7 +286,7 @@ TEST_F(KillTest, KilledAnywhereTheNextStartLeavesTheOldOrTheNewInstallation)
                   std::string::npos);
         // Now and then, and the last time, a run from there finishes the update; the list keeps
         // the line of the recovery.
-        if (kill % 5 == 0 || kill == kKills - 1) {
+        if (kill % 5 == 0 || kill == kills - 1) {
             EXPECT_EQ(tool.RunUpdate(), std::vector<std::string>{"Die Dateien wurden erfolgreich aktualisiert."});
             EXPECT_EQ(Snapshot(root, false), updated) << "kill " << kill;
             EXPECT_EQ(RecoveryReported(tool.ListLines(IDC_LISTBOX1)), pending) << "kill " << kill;
