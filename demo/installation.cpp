@@ -12,6 +12,7 @@
 
 #include <fstream>
 #include <iterator>
+#include <sstream>
 #include <stdexcept>
 
 namespace {
@@ -303,7 +304,11 @@ std::string ReadFileBytes(const std::string& path)
     std::ifstream in(path, std::ios::binary);
     if (!in)
         throw std::runtime_error("cannot read " + path);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    // Through the stream buffer, in blocks: character by character, a build without optimisation
+    // takes half a second for the tool's few megabytes.
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    return std::move(bytes).str();
 }
 
 namespace {

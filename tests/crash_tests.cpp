@@ -108,13 +108,6 @@ size_t UserStores()
     return stores;
 }
 
-std::string TempFile(const char* name)
-{
-    char temp[MAX_PATH] = {};
-    GetTempPathA(MAX_PATH, temp);
-    return std::string(temp) + name;
-}
-
 // What cleaning tools and the log-off of a remote session do: the temp folder emptied, here all
 // but the test's own scratch folder.
 void EmptyTempFolder(const std::string& keep)

@@ -12,7 +12,6 @@
 
 namespace {
 
-const std::string kProduct = "SOFTWARE\\Orvalis GmbH\\Kolvano";
 
 std::string Record(const std::string& key, const std::string& value, const std::string& enabled = "1")
 {

@@ -8,7 +8,6 @@
 
 namespace {
 
-const std::string kProduct = "SOFTWARE\\Orvalis GmbH\\Kolvano";
 
 void AddEntry(const std::string& farm, const std::string& entry, const std::string& key,
               const std::string& description)

@@ -12,7 +12,7 @@
 
 namespace {
 
-using Names = std::vector<std::string>;
+using FileNames = std::vector<std::string>;
 
 void MakeFolder(const std::string& path)
 {
@@ -81,20 +81,20 @@ TEST(ListFiles, DepthFirstOwnFilesBeforeSubfolders)
     WriteFileBytes(scratch / ".dotfile.txt", "x");
     WriteFileBytes(scratch / "other.dat", "x");
 
-    Names bare = {"kept"};
+    FileNames bare = {"kept"};
     ListFiles(scratch.path(), "*.txt", false, &bare);
     ASSERT_EQ(bare.size(), 4u) << "the list is appended to, never cleared";
     EXPECT_EQ(bare[0], "kept");
     // The folder's own files come in file-system order, then the subfolder's.
-    const Names own(bare.begin() + 1, bare.begin() + 3);
-    EXPECT_TRUE((own == Names{"top.txt", ".dotfile.txt"}) || (own == Names{".dotfile.txt", "top.txt"}));
+    const FileNames own(bare.begin() + 1, bare.begin() + 3);
+    EXPECT_TRUE((own == FileNames{"top.txt", ".dotfile.txt"}) || (own == FileNames{".dotfile.txt", "top.txt"}));
     EXPECT_EQ(bare[3], "inner.txt");
 
-    Names full;
+    FileNames full;
     ListFiles(scratch.path().substr(0, scratch.path().size() - 1), "inner.txt", true, &full);
-    EXPECT_EQ(full, Names{scratch / "sub\\inner.txt"}) << "the mask filters files, subfolders are still descended";
+    EXPECT_EQ(full, FileNames{scratch / "sub\\inner.txt"}) << "the mask filters files, subfolders are still descended";
 
-    Names none;
+    FileNames none;
     ListFiles(scratch / "missing", "*.*", true, &none);
     EXPECT_TRUE(none.empty());
     ListFiles(scratch.path(), "*.*", true, nullptr);
@@ -159,9 +159,9 @@ TEST(ListFiles, KeepsCodePage1252Names)
     const std::string folder = scratch / Cp1252(u8"Mühle Äcker");
     MakeFolder(folder);
     WriteFileBytes(folder + Cp1252(u8"\\Grünland.txt"), "x");
-    Names names;
+    FileNames names;
     ListFiles(scratch.path(), "*.txt", true, &names);
-    EXPECT_EQ(names, Names{folder + Cp1252(u8"\\Grünland.txt")});
+    EXPECT_EQ(names, FileNames{folder + Cp1252(u8"\\Grünland.txt")});
 }
 
 // A folder whose name has characters outside the ANSI code page ("Lukasz" with a Polish L) is

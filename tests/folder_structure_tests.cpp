@@ -11,7 +11,6 @@
 
 namespace {
 
-const std::string kProduct = "SOFTWARE\\Orvalis GmbH\\Kolvano";
 const std::string kOldKey = kProduct + "\\BNR276001";
 const std::string kNewKey = kOldKey + "\\4711_1_1";
 

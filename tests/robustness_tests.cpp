@@ -21,8 +21,6 @@ namespace {
 
 using Lines = std::vector<std::string>;
 
-const std::string kSuccess = "Die Dateien wurden erfolgreich aktualisiert.";
-const std::string kProduct = "SOFTWARE\\Orvalis GmbH\\Kolvano";
 const DemoFarm kFarms[] = {{"BNR276001", "4711_1_1", "Sommerweide", "Antrag"},
                            {"BNR310777", "5230_1_1", "Hofladen#7", "Antrag"}};
 
@@ -49,13 +47,6 @@ struct Row {
 std::string FarmCsv(const DemoInstallation& demo, const DemoFarm& farm)
 {
     return demo.ProgramPath() + farm.FarmId() + "\\CSV-Dateien\\";
-}
-
-std::string TempFile(const std::string& name)
-{
-    char temp[MAX_PATH] = {};
-    GetTempPathA(MAX_PATH, temp);
-    return temp + name;
 }
 
 std::string DataWithOddLines()

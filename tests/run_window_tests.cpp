@@ -20,7 +20,6 @@ namespace {
 
 using Lines = std::vector<std::string>;
 
-const std::string kSuccess = "Die Dateien wurden erfolgreich aktualisiert.";
 const std::string kCheckingKeys = Cp1252(u8"Bitte warten, Schlüssel werden überprüft...");
 const std::string kDataPhase = "Bitte warten, Daten-CSVs werden aktualisiert...";
 const std::string kProgramFiles = "Bitte warten, Programmdateien werden aktualisiert...";

@@ -17,7 +17,6 @@
 
 namespace {
 
-const std::string kProduct = "SOFTWARE\\Orvalis GmbH\\Kolvano";
 const std::string kDeveloper = "Software\\Orvalis\\Development\\KOLVANO3";
 
 // An update folder and an installation folder, with the installation registered.

@@ -31,13 +31,19 @@ std::string FixtureFolder()
     return ExeFolder() + "..\\stubs\\";
 }
 
-ScratchFolder::ScratchFolder()
+std::string TempFile(const std::string& name)
 {
     char temp[MAX_PATH] = {};
     GetTempPathA(MAX_PATH, temp);
+    return temp + name;
+}
+
+ScratchFolder::ScratchFolder()
+{
+    const std::string temp = TempFile("");
     static unsigned counter = 0;
     do {
-        path_ = std::string(temp) + "kvtest_" + std::to_string(GetCurrentProcessId()) + "_" +
+        path_ = temp + "kvtest_" + std::to_string(GetCurrentProcessId()) + "_" +
                 std::to_string(++counter) + "\\";
     } while (!CreateDirectoryA(path_.c_str(), nullptr));
 }

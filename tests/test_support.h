@@ -3,6 +3,7 @@
 
 #include "demo/installation.h"
 #include "update/run_journal.h"
+#include "update/u_constants.h"
 #include "update/u_context.h"
 #include "update/u_log.h"
 
@@ -10,15 +11,23 @@
 #include <string_view>
 #include <vector>
 
-// Folder of the running test executable, with a trailing backslash.
 // A German text written readably in UTF-8, as the code page 1252 bytes the tool shows and stores.
 std::string Cp1252(std::u8string_view text);
 
+// The product's key below HKEY_CURRENT_USER.
+inline const std::string kProduct = names::kProductKey;
+// The last line of a run that brought the whole update.
+inline const std::string kSuccess = "Die Dateien wurden erfolgreich aktualisiert.";
+
+// Folder of the running test executable, with a trailing backslash.
 std::string ExeFolder();
 // build\bin\: the tool and the encryption library.
 std::string BinFolder();
 // build\stubs\: executables with known version resources.
 std::string FixtureFolder();
+
+// The file NAME in the user's temp folder.
+std::string TempFile(const std::string& name);
 
 // A fresh folder below the temp folder, removed with everything in it when the object goes.
 class ScratchFolder {

@@ -14,7 +14,6 @@
 
 namespace {
 
-const std::string kProduct = "SOFTWARE\\Orvalis GmbH\\Kolvano";
 
 std::string ScreenshotFolder()
 {
