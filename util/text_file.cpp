@@ -40,7 +40,7 @@ LineReader::LineReader(const std::string& path, Encoding encoding)
     : path_(path),
       file_(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN,
                         nullptr)),
-      buffer_(std::make_unique<char[]>(kBufferSize))
+      buffer_(std::make_unique_for_overwrite<char[]>(kBufferSize))
 {
     if (!file_)
         throw FileError(FileError::kRead, path, GetLastError());
