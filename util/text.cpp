@@ -4,10 +4,6 @@
 
 #include <windows.h>
 
-namespace {
-constexpr UINT kCodePage = 1252;
-}
-
 std::string LoadText(unsigned int id)
 {
     const wchar_t* wide = nullptr;
@@ -15,9 +11,9 @@ std::string LoadText(unsigned int id)
     const int length = LoadStringW(GetModuleHandleW(nullptr), id, reinterpret_cast<LPWSTR>(&wide), 0);
     if (length <= 0 || !wide)
         return {};
-    const int size = WideCharToMultiByte(kCodePage, 0, wide, length, nullptr, 0, nullptr, nullptr);
+    const int size = WideCharToMultiByte(kTextCodePage, 0, wide, length, nullptr, 0, nullptr, nullptr);
     std::string text(static_cast<size_t>(size), '\0');
-    WideCharToMultiByte(kCodePage, 0, wide, length, text.data(), size, nullptr, nullptr);
+    WideCharToMultiByte(kTextCodePage, 0, wide, length, text.data(), size, nullptr, nullptr);
     return text;
 }
 

@@ -17,6 +17,9 @@ std::string FormatText(unsigned int id, const std::vector<std::string>& args);
 // Windows has none.
 std::string SystemErrorText(unsigned long code);
 
+// The code page of the tool's own texts, its log and the files it writes.
+inline constexpr unsigned int kTextCodePage = 1252;
+
 // Text between a code page's bytes and UTF-16; the tool's own texts use 1252, the update's list
 // of files UTF-8 (65001). Bytes that are invalid in the code page become U+FFFD.
 std::wstring ToWide(const std::string& text, unsigned int codePage);

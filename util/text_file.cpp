@@ -1,6 +1,7 @@
 #include "util/text_file.h"
 
 #include "util/errors.h"
+#include "util/text.h"
 
 #include <cstring>
 #include <stdexcept>
@@ -9,7 +10,6 @@ namespace {
 
 constexpr size_t kBufferSize = 1 << 20;
 constexpr char kUtf8Mark[] = "\xEF\xBB\xBF";
-constexpr UINT kCodePage = 1252;
 
 // Converts a UTF-8 line in place; false when it is not valid UTF-8 or a character has no code
 // page 1252 form.
@@ -25,11 +25,11 @@ bool Utf8ToCp1252(std::string& line)
     MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, line.data(), size, wide.data(), wideSize);
     BOOL lost = FALSE;
     const int narrowSize =
-        WideCharToMultiByte(kCodePage, WC_NO_BEST_FIT_CHARS, wide.data(), wideSize, nullptr, 0, nullptr, &lost);
+        WideCharToMultiByte(kTextCodePage, WC_NO_BEST_FIT_CHARS, wide.data(), wideSize, nullptr, 0, nullptr, &lost);
     if (narrowSize <= 0 || lost)
         return false;
     line.assign(static_cast<size_t>(narrowSize), '\0');
-    WideCharToMultiByte(kCodePage, WC_NO_BEST_FIT_CHARS, wide.data(), wideSize, line.data(), narrowSize, nullptr,
+    WideCharToMultiByte(kTextCodePage, WC_NO_BEST_FIT_CHARS, wide.data(), wideSize, line.data(), narrowSize, nullptr,
                         nullptr);
     return true;
 }
