@@ -23,14 +23,14 @@ prefixes=$!
 configure_and_build "$build" Debug "$(nproc)" "$TOOLCHAIN" -DCMAKE_CXX_FLAGS_DEBUG=-O0 -DCMAKE_C_FLAGS_DEBUG=-O0 \
     -DCMAKE_UNITY_BUILD=ON
 
-# Beside the tests, at the lowest priority, and on every core, so that it ends soon once it runs
-# alone: the Release configuration of what the README's commands build, 32-bit, and the package
-# signed with a throwaway certificate; where the tests run the 32-bit build, a 64-bit compile
-# too, which keeps the code free of pointer-size assumptions.
+# Beside the tests, at low priority and on one core: on every core it slowed the tests more than
+# it gained. The Release configuration of what the README's commands build, 32-bit, and the
+# package signed with a throwaway certificate; where the tests run the 32-bit build, a 64-bit
+# compile too, which keeps the code free of pointer-size assumptions.
 (
     renice -n 19 -p "$BASHPID" >/dev/null
     if [ "$TOOLCHAIN" = mingw-w64.cmake ]; then
-        configure_and_build "$build-x64" Debug "$(nproc)" mingw-w64-x86_64.cmake -DBUILD_TESTING=OFF -- Kolvano-UpdateTool pbfdec
+        configure_and_build "$build-x64" Debug 1 mingw-w64-x86_64.cmake -DBUILD_TESTING=OFF -- Kolvano-UpdateTool pbfdec
     fi
     bash "$root/scripts/check-release.sh" "$build-release-check"
 ) >"$build-x64.log" 2>&1 &
