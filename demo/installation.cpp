@@ -11,7 +11,6 @@
 #include <shlobj.h>
 
 #include <fstream>
-#include <iterator>
 #include <sstream>
 #include <stdexcept>
 
@@ -198,9 +197,7 @@ std::string DecryptText(const std::string& binFolder, const std::string& source,
     PbfLibrary library;
     Require(library.Load(WithBackslash(binFolder)), "load the library from " + binFolder);
     const int result = CallPbf(library.Find(names::kDecryptExport), source, plain, key);
-    std::ifstream in(plain, std::ios::binary);
-    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    in.close();
+    const std::string text = result == PBF_OK ? ReadFileBytes(plain) : std::string();
     DeleteFileA(plain);
     Require(result == PBF_OK, "decrypt " + source);
     return text;

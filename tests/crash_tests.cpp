@@ -198,7 +198,7 @@ TEST_F(KillTest, KilledAnywhereTheNextStartLeavesTheOldOrTheNewInstallation)
         }
         const auto box = tool.WaitForMessageBox();
         ASSERT_TRUE(box.has_value());
-        EXPECT_EQ(box->text, "Die Dateien wurden erfolgreich aktualisiert.");
+        EXPECT_EQ(box->text, kSuccess);
         tool.PressOk(*box);
     }
     const std::string updated = Snapshot(root, false);
@@ -280,7 +280,7 @@ TEST_F(KillTest, KilledAnywhereTheNextStartLeavesTheOldOrTheNewInstallation)
         // Now and then, and the last time, a run from there finishes the update; the list keeps
         // the line of the recovery.
         if (kill % 5 == 0 || kill == kills - 1) {
-            EXPECT_EQ(tool.RunUpdate(), std::vector<std::string>{"Die Dateien wurden erfolgreich aktualisiert."});
+            EXPECT_EQ(tool.RunUpdate(), std::vector<std::string>{kSuccess});
             EXPECT_EQ(Snapshot(root, false), updated) << "kill " << kill;
             EXPECT_EQ(RecoveryReported(tool.ListLines(IDC_LISTBOX1)), pending) << "kill " << kill;
         }

@@ -42,7 +42,7 @@ TEST_F(DemoTest, EveryPhaseRunsInOrderAndLeavesTheInstallationUpdated)
     ASSERT_TRUE(FileExists(GetSpecialFolderPath(0) + "Kolvano.lnk"));
     ASSERT_TRUE(tool_.Start(toolPath));
     ASSERT_TRUE(tool_.WaitVisible());
-    EXPECT_EQ(tool_.RunUpdate(), Lines{"Die Dateien wurden erfolgreich aktualisiert."});
+    EXPECT_EQ(tool_.RunUpdate(), Lines{kSuccess});
     tool_.Screenshot(ExeFolder() + "..\\screenshots\\demo_finished.bmp");
 
     Lines lines = tool_.ListLines(IDC_LISTBOX1);
@@ -64,7 +64,7 @@ TEST_F(DemoTest, EveryPhaseRunsInOrderAndLeavesTheInstallationUpdated)
     EXPECT_LT(at("Bitte warten, Daten-CSVs"), at("Modifiziere Ordnerstruktur"));
     EXPECT_LT(at("Modifiziere Ordnerstruktur"), at("Struktur-CSV"));
     EXPECT_LT(at("Struktur-CSV"), at("Bitte warten, Programmdateien"));
-    EXPECT_EQ(lines.back(), "Die Dateien wurden erfolgreich aktualisiert.");
+    EXPECT_EQ(lines.back(), kSuccess);
 
     // Program files replaced, the old executable gone.
     EXPECT_EQ(GetFileVersion(program + "kolvano3.exe"), "7.0.2.2");

@@ -79,7 +79,7 @@ TEST_F(RunTest, NothingToDoEndsWithTheSuccessReport)
                                   "Bitte warten, Dokumente werden aktualisiert..."}));
     EXPECT_EQ(sink_.clears, 1);
     EXPECT_EQ(result.outcome, RunOutcome::Success);
-    EXPECT_EQ(result.message, "Die Dateien wurden erfolgreich aktualisiert.");
+    EXPECT_EQ(result.message, kSuccess);
     EXPECT_TRUE(result.movedLabels.empty());
 }
 
