@@ -507,16 +507,12 @@ std::string LastEntry(const std::string& path)
 // checks look at them.
 std::string Snapshot(const Pc& pc)
 {
-    std::string snapshot;
-    size_t start = 0;
-    const std::string all = InstallationSnapshot(pc.root) + InstallationSnapshot(GetSpecialFolderPath(names::kCsidlDesktop));
-    while (start < all.size()) {
-        const size_t end = std::min(all.find('\n', start), all.size());
-        const std::string line = all.substr(start, end - start);
-        if (!line.starts_with(names::kAppliedIdValue + std::string("=")) &&
-            !line.starts_with(names::kCheckedIdValue + std::string("=")))
-            snapshot += line + '\n';
-        start = end + 1;
+    std::string snapshot =
+        InstallationSnapshot(pc.root) + InstallationSnapshot(GetSpecialFolderPath(names::kCsidlDesktop));
+    for (const char* value : {names::kAppliedIdValue, names::kCheckedIdValue}) {
+        const std::string line = std::string("\n") + value + "=";
+        for (size_t at = snapshot.find(line); at != std::string::npos; at = snapshot.find(line, at))
+            snapshot.erase(at + 1, snapshot.find('\n', at + 1) - at);
     }
     return snapshot;
 }

@@ -11,8 +11,10 @@
 #include <shlobj.h>
 
 #include <fstream>
+#include <map>
 #include <sstream>
 #include <stdexcept>
+#include <tuple>
 
 namespace {
 
@@ -179,6 +181,14 @@ void DemoInstallation::SetDebugInfo(unsigned long value) const
 void EncryptText(const std::string& binFolder, const std::string& text, const std::string& target,
                  const std::string& key)
 {
+    // The library's key derivation is slow on purpose, and demo installations seal the same texts
+    // under the same keys again and again: each is sealed once, and its bytes copied after that.
+    static std::map<std::tuple<std::string, std::string, std::string>, std::string> sealed;
+    const auto known = sealed.find({binFolder, text, key});
+    if (known != sealed.end()) {
+        WriteFileBytes(target, known->second);
+        return;
+    }
     const std::string plain = target + ".plain";
     WriteFileBytes(plain, text);
     PbfLibrary library;
@@ -186,6 +196,7 @@ void EncryptText(const std::string& binFolder, const std::string& text, const st
     const int result = CallPbf(library.Find(names::kEncryptExport), plain, target, key);
     DeleteFileA(plain.c_str());
     Require(result == PBF_OK, "encrypt " + target);
+    sealed[{binFolder, text, key}] = ReadFileBytes(target);
 }
 
 std::string DecryptText(const std::string& binFolder, const std::string& source, const std::string& key)
