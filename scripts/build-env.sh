@@ -1,7 +1,8 @@
 # Sourced by the scripts: one way to configure a build folder and build in it.
 #   configure_and_build BUILD TYPE JOBS TOOLCHAIN [-DOPTION=VALUE ...] [-- TARGET ...]
 # TYPE is Debug or Release, JOBS the compiles at a time, TOOLCHAIN a file in cmake/; without
-# targets everything is built.
+# targets everything is built. Under a make job server (--jobserver-auth in MAKEFLAGS) the build
+# compiles as many at a time as that hands it slots, whatever JOBS says.
 configure_and_build() {
     local root
     root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -19,5 +20,7 @@ configure_and_build() {
     done
     cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/$toolchain" -DCMAKE_BUILD_TYPE="$type" \
         "${options[@]}"
-    cmake --build "$build" -j"$jobs" "${targets[@]}"
+    local parallel=(-j"$jobs")
+    [[ "${MAKEFLAGS:-}" == *--jobserver-auth=* ]] && parallel=()
+    cmake --build "$build" "${parallel[@]}" "${targets[@]}"
 }

@@ -23,26 +23,34 @@ prefixes=$!
 configure_and_build "$build" Debug "$(nproc)" "$TOOLCHAIN" -DCMAKE_CXX_FLAGS_DEBUG=-O0 -DCMAKE_C_FLAGS_DEBUG=-O0 \
     -DCMAKE_UNITY_BUILD=ON
 
-# Beside the tests, at low priority and on one core: on every core it slowed the tests more than
-# it gained. The Release configuration of what the README's commands build, 32-bit, and the
-# package signed with a throwaway certificate; where the tests run the 32-bit build, a 64-bit
-# compile too, which keeps the code free of pointer-size assumptions.
+# Beside the tests, at low priority and one compile at a time (on every core it slowed the tests
+# more than it gained), and on every core once they are done: its make takes its job slots from
+# this pipe, which is handed the other cores' slots when ctest ends. The Release configuration
+# of what the README's commands build, 32-bit, and the package signed with a throwaway
+# certificate; where the tests run the 32-bit build, a 64-bit compile too, which keeps the code
+# free of pointer-size assumptions.
+slots=$(mktemp -u)
+mkfifo "$slots"
+exec 3<>"$slots"
+rm "$slots"
 (
     renice -n 19 -p "$BASHPID" >/dev/null
+    export MAKEFLAGS="-j --jobserver-auth=3,3"
     if [ "$TOOLCHAIN" = mingw-w64.cmake ]; then
-        configure_and_build "$build-x64" Debug 1 mingw-w64-x86_64.cmake -DBUILD_TESTING=OFF -- Kolvano-UpdateTool pbfdec
+        configure_and_build "$build-x64" Debug "$(nproc)" mingw-w64-x86_64.cmake -DBUILD_TESTING=OFF -- Kolvano-UpdateTool pbfdec
     fi
     bash "$root/scripts/check-release.sh" "$build-release-check"
 ) >"$build-x64.log" 2>&1 &
 x64_build=$!
 
 wait "$prefixes"
-DESKTOP_HOLDER="$build/tests/desktop_holder.exe" wine_session "$build" fleet kill
+DESKTOP_HOLDER="$build/tests/desktop_holder.exe" wine_session "$build" fleet kill 3>&-
 
 # Three at a time: the tests that share the product's registry keys take turns (a resource
 # lock), and the roll-out rehearsal and the kill test run in prefixes of their own beside them.
 status=0
-ctest --test-dir "$build" --output-on-failure -j3 --timeout 600 || status=$?
+ctest --test-dir "$build" --output-on-failure -j3 --timeout 600 3>&- || status=$?
+printf '+%.0s' $(seq 2 "$(nproc)") >&3
 if ! wait "$x64_build"; then
     cat "$build-x64.log"
     echo "The compile of the other bitness or the release check failed."
