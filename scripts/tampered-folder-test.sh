@@ -36,6 +36,12 @@ value() {
 before=$(installation)
 
 status=0
+# The product's registry value NAME must be EXPECTED; otherwise says what was read.
+expect_value() {
+    local name=$1 expected=$2 what=$3 actual
+    actual=$(value "$name")
+    [ "$actual" = "$expected" ] || { echo "DIFFERS: $what: $name is \"$actual\", not $expected"; status=1; }
+}
 count=0
 run() {
     local what=$1 code=$2 text=$3
@@ -55,7 +61,12 @@ run() {
     echo "$what: exit $actual as expected"
 }
 same() {
-    [ "$(installation)" = "$before" ] || { echo "DIFFERS: $1 changed the installation"; status=1; }
+    local now
+    now=$(installation)
+    [ "$now" = "$before" ] && return
+    echo "DIFFERS: $1 changed the installation:"
+    diff <(echo "$before") <(echo "$now") | head -8
+    status=1
 }
 
 # Each row: what, the change to a fresh copy of the signed folder, the text the log must hold.
@@ -79,10 +90,10 @@ done
 
 rm -rf "$update" && cp -a "$folder/Update.signed" "$update"
 run "signed folder, /check" 0 "Update-Ordner geprüft: 1[0-9] Dateien wie in der signierten Dateiliste, Kennung $identity" /check
-[ "$(value CheckedUpdateId)" = "$identity" ] || { echo "DIFFERS: CheckedUpdateId is not $identity"; status=1; }
+expect_value CheckedUpdateId "$identity" "the signed /check"
 run "signed folder" 0 "Die Dateien wurden erfolgreich aktualisiert."
-[ "$(value AppliedUpdateId)" = "$identity" ] || { echo "DIFFERS: AppliedUpdateId is not the printed $identity"; status=1; }
-[ "$(value AppliedUpdateSequence)" = 100 ] || { echo "DIFFERS: AppliedUpdateSequence is not 100"; status=1; }
+expect_value AppliedUpdateId "$identity" "the signed run"
+expect_value AppliedUpdateSequence 100 "the signed run"
 before=$(installation)
 run "signed folder again" 0 "schon eingespielt"
 same "a second run"
@@ -96,7 +107,7 @@ rm -rf "$update" && cp -a "$folder/Update.signed" "$update"
 cp "$build/stubs/version_7_1_0_0.exe" "$folder/Kolvano/kolvano3.exe"
 wine reg delete "$product" /v AppliedUpdateId /f >/dev/null 2>&1 </dev/null
 run "newer installation" 1638 "kann damit nicht durch dieses Update"
-[ "$(value AppliedUpdateId)" = "$identity" ] || { echo "DIFFERS: a 1638 PC is not detected"; status=1; }
+expect_value AppliedUpdateId "$identity" "the PC with a newer Kolvano"
 
 [ $status -eq 0 ] && echo "signed update folder: $count of $count as expected"
 exit $status

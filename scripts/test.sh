@@ -47,7 +47,8 @@ wait "$prefixes"
 DESKTOP_HOLDER="$build/tests/desktop_holder.exe" wine_session "$build" fleet kill 3>&-
 
 # Three at a time: the tests that share the product's registry keys take turns (a resource
-# lock), and the roll-out rehearsal and the kill test run in prefixes of their own beside them.
+# lock), and the roll-out rehearsal runs in a prefix of its own beside them, as do the kill test
+# and the spoiled installations, one after the other.
 status=0
 ctest --test-dir "$build" --output-on-failure -j3 --timeout 600 3>&- || status=$?
 printf '+%.0s' $(seq 2 "$(nproc)") >&3
