@@ -136,18 +136,6 @@ bool Parse(const std::string& text, Parsed& parsed)
     return true;
 }
 
-std::string ReadWhole(const std::string& path)
-{
-    const FileHandle file(
-        CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    std::string text;
-    char buffer[65536];
-    DWORD read = 0;
-    while (file && ReadFile(file.get(), buffer, sizeof(buffer), &read, nullptr) && read > 0)
-        text.append(buffer, read);
-    return text;
-}
-
 // Last change first, from the last one not yet undone; each undone step is on disk before the
 // next begins, so a killed undo goes on where it stopped. Stops at the first step that cannot be
 // undone now: the steps before it may rest on it.
@@ -420,7 +408,7 @@ bool FRecoverRun(const UpdateContext& context, std::string& report)
     const std::string path = RunJournal::PathIn(context.ProgramPath);
     Parsed journal;
     // A file of another kind under the journal's name is not followed; the preflight names it.
-    if (!FileExists(path) || !Parse(ReadWhole(path), journal))
+    if (!FileExists(path) || !Parse(ReadWholeFile(path), journal))
         return true;
     // Another user's registry and profile are out of this start's reach, and none of their
     // values may reach this user's hive.

@@ -361,6 +361,18 @@ std::string FolderFingerprint(const std::string& folder)
     return text;
 }
 
+std::string ReadWholeFile(const std::string& path, DWORD share)
+{
+    const FileHandle file(
+        CreateFileA(path.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    std::string text;
+    char buffer[65536];
+    DWORD read = 0;
+    while (file && ReadFile(file.get(), buffer, sizeof(buffer), &read, nullptr) && read > 0)
+        text.append(buffer, read);
+    return text;
+}
+
 bool RemoveFile(const std::string& path)
 {
     if (!FileExists(path))

@@ -18,6 +18,9 @@ bool PathExists(const std::string& path);
 // The file's size in bytes; 0 when it cannot be read.
 unsigned long long FileSize(const std::string& path);
 
+// The whole file's bytes, opened with the given sharing; empty when it cannot be opened.
+std::string ReadWholeFile(const std::string& path, DWORD share = FILE_SHARE_READ);
+
 // Full path of the running executable, and its folder with a trailing backslash.
 std::string OwnExecutablePath();
 std::string ExecutableFolder();
